@@ -1,0 +1,36 @@
+#pragma once
+// Every file the program writes goes through here: the bytes go to a temporary
+// file in the same folder, are flushed to disk, and only then replace the old
+// file by a rename. A failed write leaves the old file whole.
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessellink {
+
+enum class FileAccess {
+  Shared,     // keeps the mode of the file it replaces; new files follow the umask
+  OwnerOnly,  // readable and writable by the owner only (files holding passwords)
+};
+
+// Throws FileWriteError with a message naming the file and the reason.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         FileAccess access = FileAccess::Shared);
+
+// Throws FileReadError with a message naming the file and the reason.
+std::string ReadFileBytes(const std::filesystem::path& path);
+
+// Test hook: while alive, every atomic write fails as a full disk would once it
+// has written `bytes` bytes of its temporary file.
+class ScopedWriteFault {
+ public:
+  explicit ScopedWriteFault(std::size_t bytes);
+  ~ScopedWriteFault();
+  ScopedWriteFault(const ScopedWriteFault&) = delete;
+  ScopedWriteFault& operator=(const ScopedWriteFault&) = delete;
+};
+
+}  // namespace tessellink
