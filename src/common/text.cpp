@@ -171,7 +171,7 @@ bool IsAscii(std::string_view text) {
   return (acc & 0x8080808080808080ULL) == 0;
 }
 
-bool IsValidUtf8(std::string_view text) {
+std::size_t FindInvalidUtf8(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     // Skip ASCII runs eight bytes at a time.
@@ -186,13 +186,20 @@ bool IsValidUtf8(std::string_view text) {
       ++pos;
       continue;
     }
-    if (DecodeUtf8(text, pos) < 0) return false;
+    const std::size_t start = pos;
+    if (DecodeUtf8(text, pos) < 0) return start;
   }
-  return true;
+  return std::string_view::npos;
 }
 
-std::string UpperCase(std::string_view text) { return MapCase(text, ToUpper); }
-std::string LowerCase(std::string_view text) { return MapCase(text, ToLower); }
+bool IsValidUtf8(std::string_view text) { return FindInvalidUtf8(text) == std::string_view::npos; }
+
+std::string UpperCase(std::string_view text) {
+  return IsAscii(text) ? AsciiUpperCase(text) : MapCase(text, ToUpper);
+}
+std::string LowerCase(std::string_view text) {
+  return IsAscii(text) ? AsciiLowerCase(text) : MapCase(text, ToLower);
+}
 
 std::string AsciiUpperCase(std::string_view text) {
   std::string out(text);

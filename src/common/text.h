@@ -16,6 +16,8 @@ namespace tessellink {
 
 bool IsAscii(std::string_view text);
 bool IsValidUtf8(std::string_view text);
+// Byte offset of the first byte that is not part of a valid UTF-8 sequence, or npos.
+std::size_t FindInvalidUtf8(std::string_view text);
 
 std::string UpperCase(std::string_view text);
 std::string LowerCase(std::string_view text);
