@@ -194,6 +194,20 @@ std::size_t FindInvalidUtf8(std::string_view text) {
 
 bool IsValidUtf8(std::string_view text) { return FindInvalidUtf8(text) == std::string_view::npos; }
 
+std::string RepairUtf8(std::string_view bytes) {
+  std::size_t pos = FindInvalidUtf8(bytes);
+  if (pos == std::string_view::npos) return std::string(bytes);
+  std::string out(bytes.substr(0, pos));
+  while (pos < bytes.size()) {
+    const std::size_t start = pos;
+    if (DecodeUtf8(bytes, pos) < 0)
+      out += "\xEF\xBF\xBD";
+    else
+      out.append(bytes.substr(start, pos - start));
+  }
+  return out;
+}
+
 std::string UpperCase(std::string_view text) {
   return IsAscii(text) ? AsciiUpperCase(text) : MapCase(text, ToUpper);
 }

@@ -18,6 +18,8 @@ bool IsAscii(std::string_view text);
 bool IsValidUtf8(std::string_view text);
 // Byte offset of the first byte that is not part of a valid UTF-8 sequence, or npos.
 std::size_t FindInvalidUtf8(std::string_view text);
+// The text with every byte that is not part of valid UTF-8 replaced by U+FFFD.
+std::string RepairUtf8(std::string_view bytes);
 
 std::string UpperCase(std::string_view text);
 std::string LowerCase(std::string_view text);

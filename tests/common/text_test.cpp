@@ -109,6 +109,9 @@ TEST(Utf8, ValidityAndCharacterCount) {
   EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // surrogate
   EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong
   EXPECT_EQ(CharacterCount("a€b"), 3u);
+  EXPECT_EQ(FindInvalidUtf8("ok\xe9ok"), 2u);
+  EXPECT_EQ(RepairUtf8("caf\xe9 \xed\xa0\x80 €"), "caf\uFFFD \uFFFD\uFFFD\uFFFD €");
+  EXPECT_EQ(RepairUtf8("clean €"), "clean €");
 }
 
 struct CommaCase {
