@@ -1,4 +1,63 @@
-execute_process(COMMAND ${CLI} --help RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "tessellink-cli --help failed: ${rc}")
+# The installed tool as a process, on a copy of the supplied data folder.
+# Run by CTest: cmake -DCLI=<executable> -DWORK=<scratch folder> -DSUPPLIED=<data/> -P this file.
+
+foreach(var CLI WORK SUPPLIED)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(COPY "${SUPPLIED}/" DESTINATION "${WORK}/data" PATTERN "CMakeLists.txt" EXCLUDE)
+set(DATA "${WORK}/data")
+
+# Runs the tool with the given arguments; sets rc, out and err in the caller.
+function(run_cli)
+  execute_process(COMMAND "${CLI}" ${ARGN}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
+  set(rc "${code}" PARENT_SCOPE)
+  set(out "${stdout}" PARENT_SCOPE)
+  set(err "${stderr}" PARENT_SCOPE)
+endfunction()
+
+function(expect_rc what expected)
+  if(NOT "${rc}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}: exit status ${rc}, expected ${expected}\nstdout:\n${out}\nstderr:\n${err}")
+  endif()
+endfunction()
+
+function(expect_in what text needle)
+  string(FIND "${text}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${what}: '${needle}' not found in:\n${text}")
+  endif()
+endfunction()
+
+run_cli(--help)
+expect_rc("--help" 0)
+foreach(command stats tags search hot recent bundles)
+  expect_in("--help" "${out}" "\n  ${command}")
+endforeach()
+
+run_cli(--data-folder "${DATA}" stats)
+expect_rc("stats" 0)
+expect_in("stats" "${out}" "bookmarks: 3\n")
+expect_in("stats" "${out}" "hot: 1\n")
+
+run_cli(--data-folder "${DATA}" --json hot)
+expect_rc("--json hot" 0)
+expect_in("--json hot" "${out}" "\"href\":\"http://pyxml.sourceforge.net/topics/xbel/\"")
+
+run_cli(--data-folder "${DATA}" frobnicate)
+expect_rc("unknown command" 2)
+expect_in("unknown command" "${err}" "unknown command 'frobnicate'")
+
+run_cli(--data-folder "${DATA}" --file "${WORK}/missing.xbel" stats)
+expect_rc("missing --file" 1)
+expect_in("missing --file" "${err}" "${WORK}/missing.xbel")
+if(NOT "${out}" STREQUAL "")
+  message(FATAL_ERROR "missing --file printed results:\n${out}")
 endif()
+
+message(STATUS "tessellink-cli end to end: passed")

@@ -76,6 +76,17 @@ fs::path ChooseDataFolder(const fs::path& executableFolder, const std::vector<st
   return userFolder;
 }
 
+fs::path ProgramDataFolder() {
+  const fs::path exe = RunningExecutablePath();
+  // Without the program's own folder there is nothing to copy from.
+  if (exe.empty()) {
+    const fs::path user = DefaultUserDataFolder();
+    PrepareUserDataFolder({}, {}, user);
+    return user;
+  }
+  return ChooseDataFolder(exe.parent_path(), kSuppliedDataFiles);
+}
+
 std::string AppPath(const fs::path& folder) {
   std::string text = folder.string();
   if (text.empty()) return "./";  // never the root folder by accident

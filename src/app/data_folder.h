@@ -35,6 +35,15 @@ std::filesystem::path ChooseDataFolder(const std::filesystem::path& executableFo
                                        const std::vector<std::string>& suppliedFiles,
                                        const std::filesystem::path& userFolder = DefaultUserDataFolder());
 
+// The files the program ships beside its executables, copied into a per-user
+// data folder that lacks them.
+inline const std::vector<std::string> kSuppliedDataFiles = {
+    "AppSetting.xml", "default.xbel", "bookmark.ini", "export.ini", "firefoxheader.txt", "tagcloudheader.htm"};
+
+// The data folder of the running program: ChooseDataFolder on its own folder
+// with the supplied files; the per-user folder when its own path is unknown.
+std::filesystem::path ProgramDataFolder();
+
 // The folder's path with a trailing "/", to which plain file names are appended.
 std::string AppPath(const std::filesystem::path& folder);
 

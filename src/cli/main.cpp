@@ -1,1 +1,18 @@
-int main() { return 0; }
+// tessellink-cli: the command-line tool; everything but the choice of the data
+// folder lives in cli_app.cpp.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/data_folder.h"
+#include "cli/cli_app.h"
+
+int main(int argc, char** argv) {
+  using namespace tessellink;
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  CliContext context;
+  context.DataFolder = ProgramDataFolder;
+  return RunCli(args, std::cout, std::cerr, context);
+}

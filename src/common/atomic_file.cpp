@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -48,86 +49,101 @@ int OpenUniqueTemp(const fs::path& target, fs::path& tempPath, mode_t mode) {
   return -1;
 }
 
-bool WriteAll(int fd, std::string_view bytes, int& err) {
-  std::size_t done = 0;
-  const long long limit = g_failAfterBytes.load();
-  while (done < bytes.size()) {
-    std::size_t chunk = bytes.size() - done;
-    if (limit >= 0) {
-      if (done >= static_cast<std::size_t>(limit)) {
-        err = ENOSPC;
-        return false;
-      }
-      chunk = std::min(chunk, static_cast<std::size_t>(limit) - done);
-    }
-    const ssize_t n = ::write(fd, bytes.data() + done, chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (limit >= 0 && bytes.empty() && limit == 0) {
-    err = ENOSPC;
-    return false;
-  }
-  return true;
-}
+constexpr std::size_t kBufferSize = 1 << 18;
 
 }  // namespace
 
-void WriteFileAtomically(const fs::path& path, std::string_view bytes, FileAccess access) {
-  const fs::path target = ResolveTarget(path);
+TAtomicFileWriter::TAtomicFileWriter(const fs::path& path, FileAccess access)
+    : path_(path), target_(ResolveTarget(path)), access_(access) {
   struct stat old {};
-  const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && S_ISDIR(old.st_mode)) ThrowWrite(path, EISDIR);
+  existed_ = ::stat(target_.c_str(), &old) == 0;
+  if (existed_ && S_ISDIR(old.st_mode)) ThrowWrite(path_, EISDIR);
+  oldMode_ = old.st_mode & 07777;
+  fd_ = OpenUniqueTemp(target_, temp_, access == FileAccess::OwnerOnly ? 0600 : 0666);
+  if (fd_ < 0) ThrowWrite(path_, errno);
+  buffer_.reserve(kBufferSize);
+}
 
-  fs::path tempPath;
-  const mode_t createMode = access == FileAccess::OwnerOnly ? 0600 : 0666;
-  const int fd = OpenUniqueTemp(target, tempPath, createMode);
-  if (fd < 0) ThrowWrite(path, errno);
+TAtomicFileWriter::~TAtomicFileWriter() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+}
 
-  int err = 0;
-  bool ok = WriteAll(fd, bytes, err);
-  if (ok) {
-    mode_t wanted = 0;
-    bool setMode = false;
-    if (access == FileAccess::OwnerOnly) {
-      wanted = 0600;
-      setMode = true;
-    } else if (existed) {
-      wanted = old.st_mode & 07777;
-      setMode = true;
+void TAtomicFileWriter::Fail(int err) {
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temp_.c_str());
+  ThrowWrite(path_, err);
+}
+
+void TAtomicFileWriter::Write(std::string_view bytes) {
+  if (fd_ < 0) ThrowWrite(path_, EBADF);
+  if (buffer_.size() + bytes.size() > kBufferSize) Flush();
+  if (bytes.size() >= kBufferSize) {
+    buffer_.assign(bytes);
+    Flush();
+  } else {
+    buffer_.append(bytes);
+  }
+}
+
+void TAtomicFileWriter::Flush() {
+  std::string_view bytes = buffer_;
+  const long long limit = g_failAfterBytes.load();
+  while (!bytes.empty()) {
+    std::size_t chunk = bytes.size();
+    if (limit >= 0) {
+      if (written_ >= static_cast<std::size_t>(limit)) Fail(ENOSPC);
+      chunk = std::min(chunk, static_cast<std::size_t>(limit) - written_);
     }
-    if (setMode && ::fchmod(fd, wanted) != 0) {
-      err = errno;
-      ok = false;
+    const ssize_t n = ::write(fd_, bytes.data(), chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
     }
+    written_ += static_cast<std::size_t>(n);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
   }
-  if (ok && ::fsync(fd) != 0) {
-    err = errno;
-    ok = false;
+  buffer_.clear();
+}
+
+void TAtomicFileWriter::Commit() {
+  if (fd_ < 0) ThrowWrite(path_, EBADF);
+  Flush();
+  if (g_failAfterBytes.load() == 0) Fail(ENOSPC);  // a full disk refuses even an empty file
+  if (access_ == FileAccess::OwnerOnly) {
+    if (::fchmod(fd_, 0600) != 0) Fail(errno);
+  } else if (existed_) {
+    if (::fchmod(fd_, static_cast<mode_t>(oldMode_)) != 0) Fail(errno);
   }
-  if (::close(fd) != 0 && ok) {
-    err = errno;
-    ok = false;
+  if (::fsync(fd_) != 0) Fail(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp_.c_str());
+    ThrowWrite(path_, err);
   }
-  if (ok && ::rename(tempPath.c_str(), target.c_str()) != 0) {
-    err = errno;
-    ok = false;
-  }
-  if (!ok) {
-    ::unlink(tempPath.c_str());
-    ThrowWrite(path, err);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp_.c_str());
+    ThrowWrite(path_, err);
   }
   // Make the rename itself durable; a failure here no longer risks the data.
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+void WriteFileAtomically(const fs::path& path, std::string_view bytes, FileAccess access) {
+  TAtomicFileWriter writer(path, access);
+  writer.Write(bytes);
+  writer.Commit();
 }
 
 std::string ReadFileBytes(const fs::path& path) {

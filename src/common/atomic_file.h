@@ -16,7 +16,35 @@ enum class FileAccess {
   OwnerOnly,  // readable and writable by the owner only (files holding passwords)
 };
 
-// Throws FileWriteError with a message naming the file and the reason.
+// Writes a file piece by piece without holding it whole in memory. Nothing
+// replaces the old file until Commit succeeds; a writer destroyed without
+// Commit removes its temporary file. Every failure throws FileWriteError with a
+// message naming the file and the reason.
+class TAtomicFileWriter {
+ public:
+  explicit TAtomicFileWriter(const std::filesystem::path& path, FileAccess access = FileAccess::Shared);
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  void Write(std::string_view bytes);
+  void Commit();
+
+ private:
+  void Flush();
+  [[noreturn]] void Fail(int err);
+
+  std::filesystem::path path_;    // as the caller named it, for messages
+  std::filesystem::path target_;  // the file replaced (through a symbolic link)
+  std::filesystem::path temp_;
+  FileAccess access_;
+  bool existed_ = false;
+  unsigned oldMode_ = 0;
+  int fd_ = -1;
+  std::size_t written_ = 0;
+  std::string buffer_;
+};
+
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          FileAccess access = FileAccess::Shared);
 

@@ -212,55 +212,90 @@ std::unique_ptr<TXbelDocument> TXbelDocument::Load(const fs::path& file) {
   }
 }
 
-std::string TXbelDocument::SaveText(XbelSaveMode mode) const {
-  struct StringWriter : pugi::xml_writer {
-    std::string out;
-    void write(const void* data, std::size_t size) override { out.append(static_cast<const char*>(data), size); }
-  } writer;
+namespace {
+
+// Hands pugixml's output to any sink; an exception from the sink is held until
+// pugixml has returned, so it never unwinds through the library.
+template <typename Sink>
+class ForwardingWriter : public pugi::xml_writer {
+ public:
+  explicit ForwardingWriter(Sink& sink) : sink_(sink) {}
+  void write(const void* data, std::size_t size) override {
+    if (error_) return;
+    try {
+      sink_(std::string_view(static_cast<const char*>(data), size));
+    } catch (...) {
+      error_ = std::current_exception();
+    }
+  }
+  void Check() const {
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ private:
+  Sink& sink_;
+  std::exception_ptr error_;
+};
+
+}  // namespace
+
+template <typename Sink>
+void TXbelDocument::WriteTo(Sink& sink, XbelSaveMode mode) const {
+  ForwardingWriter<Sink> writer(sink);
   if (mode == XbelSaveMode::SaveAs) {
-    writer.out = kXmlDeclarationLine;
-    writer.out += "\r\n";
+    sink(kXmlDeclarationLine);
+    sink("\r\n");
     Root().Node().print(writer, "", kSaveFlags, pugi::encoding_utf8);
-    writer.out += "\r\n";
-    return writer.out;
+    writer.Check();
+    sink("\r\n");
+    return;
   }
   // Ordinary save: the declaration as loaded with the encoding name "UTF-8";
   // everything else at the top level (doctype, comments) as it stands.
-  writer.out = "<?xml";
-  const pugi::xml_node decl = dom_.first_child().type() == pugi::node_declaration ? dom_.first_child() : pugi::xml_node();
+  std::string decl = "<?xml";
+  const pugi::xml_node node =
+      dom_.first_child().type() == pugi::node_declaration ? dom_.first_child() : pugi::xml_node();
   bool wroteEncoding = false;
   auto attribute = [&](std::string_view name, std::string_view value) {
-    writer.out += ' ';
-    writer.out += name;
-    writer.out += "=\"";
-    writer.out += value;
-    writer.out += '"';
+    decl += ' ';
+    decl += name;
+    decl += "=\"";
+    decl += value;
+    decl += '"';
   };
-  if (!decl || !decl.attribute("version")) attribute("version", "1.0");
-  for (pugi::xml_attribute a = decl.first_attribute(); a; a = a.next_attribute()) {
-    if (std::string_view(a.name()) == "encoding") {
+  if (!node || !node.attribute("version")) attribute("version", "1.0");
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view name = a.name();
+    if (name == "encoding" || (name == "standalone" && !wroteEncoding)) {
       attribute("encoding", "UTF-8");
       wroteEncoding = true;
-    } else {
-      if (std::string_view(a.name()) == "standalone" && !wroteEncoding) {
-        attribute("encoding", "UTF-8");
-        wroteEncoding = true;
-      }
-      attribute(a.name(), a.value());
+      if (name == "encoding") continue;
     }
+    attribute(name, a.value());
   }
   if (!wroteEncoding) attribute("encoding", "UTF-8");
-  writer.out += "?>\r\n";
+  decl += "?>\r\n";
+  sink(decl);
   for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_declaration) continue;
     n.print(writer, "", kSaveFlags, pugi::encoding_utf8);
-    writer.out += "\r\n";
+    writer.Check();
+    sink("\r\n");
   }
-  return writer.out;
+}
+
+std::string TXbelDocument::SaveText(XbelSaveMode mode) const {
+  std::string out;
+  auto sink = [&](std::string_view bytes) { out.append(bytes); };
+  WriteTo(sink, mode);
+  return out;
 }
 
 void TXbelDocument::Save(const fs::path& file, XbelSaveMode mode) const {
-  WriteFileAtomically(file, SaveText(mode));
+  TAtomicFileWriter writer(file);
+  auto sink = [&](std::string_view bytes) { writer.Write(bytes); };
+  WriteTo(sink, mode);
+  writer.Commit();
 }
 
 fs::path WithXbelExtension(const fs::path& chosen) {

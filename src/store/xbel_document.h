@@ -50,6 +50,8 @@ class TXbelDocument {
   void Save(const std::filesystem::path& file, XbelSaveMode mode) const;
 
  private:
+  template <typename Sink>
+  void WriteTo(Sink& sink, XbelSaveMode mode) const;
   static std::unique_ptr<TXbelDocument> ParseOwnedBuffer(char* buffer, std::size_t size,
                                                          std::string_view sourceName);
   pugi::xml_document dom_;

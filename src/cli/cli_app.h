@@ -1,0 +1,31 @@
+#pragma once
+// tessellink-cli: reads a bookmark file and prints its statistics, tags,
+// searches, hot and recent lists and bundles, as text or as JSON. Everything
+// runs in-process on the streams it is given, so tests capture the output.
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tessellink {
+
+inline constexpr int kCliOk = 0;
+inline constexpr int kCliFailed = 1;  // the files could not be read or are not in the expected form
+inline constexpr int kCliUsage = 2;   // the command line is wrong
+
+struct CliContext {
+  // The data folder used when no --data-folder is given. Called at most once,
+  // and only when a command needs the folder; may throw AppError.
+  std::function<std::filesystem::path()> DataFolder;
+};
+
+// `args` are the arguments after the program name. Results go to `out`,
+// messages to `err`; returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const CliContext& context = {});
+
+// The text --help prints.
+std::string CliUsage();
+
+}  // namespace tessellink
