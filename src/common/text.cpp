@@ -88,6 +88,25 @@ void AppendUtf8(std::string& out, int32_t cp) {
   }
 }
 
+// Appends the text mapped character by character; invalid bytes are copied unchanged.
+template <typename Map>
+void AppendMappedCase(std::string& out, std::string_view text, Map map) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto b = static_cast<unsigned char>(text[pos]);
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(map(b)));
+      ++pos;
+      continue;
+    }
+    const int32_t cp = DecodeUtf8(text, pos);
+    if (cp < 0)
+      out.push_back(static_cast<char>(b));
+    else
+      AppendUtf8(out, map(cp));
+  }
+}
+
 // Maps text character by character; invalid bytes are copied unchanged.
 // `offsets`, when given, receives for every output byte the input byte offset of
 // the character it came from.
@@ -119,11 +138,19 @@ UChar32 ToLower(UChar32 c) {
   return c < 0x80 ? (c >= 'A' && c <= 'Z' ? c + 32 : c) : u_tolower(c);
 }
 
-// Position of the first occurrence of an ASCII upper-case needle in an ASCII
-// haystack, letter case ignored.
-std::size_t FindAsciiUpper(std::string_view h, std::string_view upperNeedle, std::size_t start) {
+// Position of the first occurrence of an ASCII upper-case needle in a
+// haystack, letter case ignored, or npos. With `stopAtNonAscii`, the scan gives
+// up at the first byte outside ASCII (returning kNonAscii) unless a match lies
+// before it, so a caller can fall back to full case folding in one pass.
+constexpr std::size_t kNonAscii = std::string_view::npos - 1;
+
+std::size_t FindAsciiUpper(std::string_view h, std::string_view upperNeedle, std::size_t start,
+                           bool stopAtNonAscii = false) {
   const std::size_t m = upperNeedle.size();
-  if (m == 0 || h.size() < m || start > h.size() - m) return std::string_view::npos;
+  if (m == 0 || h.size() < m || start > h.size() - m) {
+    if (stopAtNonAscii && !IsAscii(h.substr(std::min(start, h.size())))) return kNonAscii;
+    return std::string_view::npos;
+  }
   const std::size_t last = h.size() - m;  // last possible start
   const unsigned char first = static_cast<unsigned char>(upperNeedle[0]);
   auto matchesAt = [&](std::size_t i) {
@@ -140,15 +167,24 @@ std::size_t FindAsciiUpper(std::string_view h, std::string_view upperNeedle, std
   for (; i + 16 <= last + 1; i += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h.data() + i));
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(block, bit), folded)));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    // Candidates at or after a byte outside ASCII are left to the folding path.
+    if (stopAtNonAscii && high) mask &= (1u << __builtin_ctz(high)) - 1;
     while (mask) {
       const std::size_t k = i + static_cast<std::size_t>(__builtin_ctz(mask));
       mask &= mask - 1;
-      if (AsciiUpper(h[k]) == first && matchesAt(k)) return k;
+      if (AsciiUpper(h[k]) == first && k + m <= h.size() && matchesAt(k) &&
+          (!stopAtNonAscii || IsAscii(h.substr(k, m))))
+        return k;
     }
+    if (stopAtNonAscii && high) return kNonAscii;
   }
 #endif
-  for (; i <= last; ++i)
-    if (AsciiUpper(h[i]) == first && matchesAt(i)) return i;
+  for (; i <= last; ++i) {
+    if (stopAtNonAscii && static_cast<unsigned char>(h[i]) >= 0x80) return kNonAscii;
+    if (AsciiUpper(h[i]) == first && matchesAt(i) && (!stopAtNonAscii || IsAscii(h.substr(i, m)))) return i;
+  }
+  if (stopAtNonAscii && !IsAscii(h.substr(i))) return kNonAscii;
   return std::string_view::npos;
 }
 
@@ -261,11 +297,20 @@ bool SameAsciiText(std::string_view a, std::string_view b) {
 
 bool ContainsUpper(std::string_view haystack, std::string_view upperNeedle) {
   if (upperNeedle.empty()) return false;
-  if (IsAscii(haystack)) {
-    if (!IsAscii(upperNeedle)) return false;
-    return FindAsciiUpper(haystack, upperNeedle, 0) != std::string_view::npos;
+  if (IsAscii(upperNeedle)) {
+    const std::size_t hit = FindAsciiUpper(haystack, upperNeedle, 0, true);
+    if (hit != kNonAscii) return hit != std::string_view::npos;
+  } else if (IsAscii(haystack)) {
+    return false;  // upper-case forms of ASCII text are ASCII
   }
-  return UpperCase(haystack).find(upperNeedle) != std::string::npos;
+  // Folded into a buffer that lives on, so that searching many texts does not
+  // allocate for each.
+  thread_local std::string folded;
+  folded.clear();
+  AppendMappedCase(folded, haystack, ToUpper);
+  const bool found = folded.find(upperNeedle) != std::string::npos;
+  if (folded.capacity() > (1u << 20)) std::string().swap(folded);
+  return found;
 }
 
 bool Contains(std::string_view haystack, std::string_view needle, bool ignoreCase) {
