@@ -80,9 +80,9 @@ DateTimeFields DecodeDateTime(TDateTime value) {
   // Round to the millisecond first so that 09:05:33 never reads as 09:05:32.999.
   double whole = std::trunc(value);
   int64_t ms = std::llround(std::fabs(value - whole) * kMsPerDay);
-  if (ms >= 86400000) {
+  if (ms >= 86400000) {  // rounded up to the next calendar day, on either side of the epoch
     ms -= 86400000;
-    whole += value >= 0 ? 1 : -1;
+    whole += 1;
   }
   int64_t n = static_cast<int64_t>(whole) + kDelphiEpoch;  // days since 0001-01-01
   DateTimeFields f;

@@ -21,6 +21,11 @@ TEST(Dates, EncodeDecodeRoundTrip) {
   EXPECT_EQ(back.hour, 9);
   EXPECT_EQ(back.minute, 5);
   EXPECT_EQ(back.second, 33);
+  // Before the epoch the fraction still counts forward from the day.
+  const DateTimeFields early = DecodeDateTime(-1.75);
+  EXPECT_EQ(early.day, 29);
+  EXPECT_EQ(early.hour, 18);
+  EXPECT_EQ(DecodeDateTime(-1.9999999999).day, 30);
   for (int y : {1, 1600, 1899, 1900, 2000, 2024, 9999}) {
     const DateTimeFields d = DecodeDateTime(*EncodeDate(y, 12, 31));
     EXPECT_EQ(d.year, y);
