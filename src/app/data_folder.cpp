@@ -13,10 +13,7 @@ namespace tessellink {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
+fs::path AccountHomeFolder() {
   struct passwd pw {};
   struct passwd* found = nullptr;
   char buffer[4096];
@@ -26,7 +23,10 @@ fs::path HomeFolder() {
   return {};
 }
 
-}  // namespace
+fs::path HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
+  return AccountHomeFolder();
+}
 
 fs::path RunningExecutablePath() {
   std::error_code ec;

@@ -13,6 +13,12 @@ namespace tessellink {
 // The running executable's full path (/proc/self/exe); empty when unreadable.
 std::filesystem::path RunningExecutablePath();
 
+// The home folder of the account the program runs under, from the password
+// database; empty when unknown.
+std::filesystem::path AccountHomeFolder();
+// $HOME when it is an absolute path, else AccountHomeFolder().
+std::filesystem::path HomeFolder();
+
 // $XDG_DATA_HOME/tessellink, or ~/.local/share/tessellink when the variable is
 // unset or not absolute; empty when no home folder is known either.
 std::filesystem::path DefaultUserDataFolder();

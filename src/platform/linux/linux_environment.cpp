@@ -1,7 +1,6 @@
 #include "platform/linux/linux_environment.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,16 +53,6 @@ std::vector<fs::path> AbsoluteList(const std::optional<std::string>& value, std:
 fs::path BaseFolder(const std::optional<std::string>& value, const fs::path& home, const char* relative) {
   if (value && !value->empty() && value->front() == '/') return *value;
   return home.empty() ? fs::path() : home / relative;
-}
-
-fs::path PasswordHome() {
-  struct passwd pw {};
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &pw, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->pw_dir != nullptr &&
-      found->pw_dir[0] == '/')
-    return found->pw_dir;
-  return {};
 }
 
 // Reads a key file; a missing file is an empty one. Throws when the file exists
@@ -234,7 +223,7 @@ std::optional<std::string> LocalPathOfFileUri(std::string_view uri) {
 TXdgFolders TXdgFolders::FromLookup(const Lookup& variable) {
   TXdgFolders xdg;
   const std::optional<std::string> home = variable("HOME");
-  xdg.home = home && !home->empty() && home->front() == '/' ? fs::path(*home) : PasswordHome();
+  xdg.home = home && !home->empty() && home->front() == '/' ? fs::path(*home) : AccountHomeFolder();
   xdg.dataHome = BaseFolder(variable("XDG_DATA_HOME"), xdg.home, ".local/share");
   xdg.configHome = BaseFolder(variable("XDG_CONFIG_HOME"), xdg.home, ".config");
   xdg.configDirs = AbsoluteList(variable("XDG_CONFIG_DIRS"), {"/etc/xdg"});
