@@ -58,6 +58,8 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
 }
 
 std::string JoinCommaText(const std::vector<std::string>& items) {
+  // A lone empty item would vanish as an empty text; quotes keep it.
+  if (items.size() == 1 && items[0].empty()) return "\"\"";
   std::string out;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i) out.push_back(',');

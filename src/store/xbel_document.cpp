@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -60,28 +61,57 @@ std::string At(const char* bytes, std::size_t size, std::size_t offset) {
   return " at line " + std::to_string(lc.line) + ", column " + std::to_string(lc.column);
 }
 
-// Refuses byte-order marks and declarations of encodings other than UTF-8.
-void CheckEncoding(std::string_view bytes, std::string_view source) {
+// Refuses byte-order marks of other encodings before anything is parsed.
+void CheckByteOrder(std::string_view bytes, std::string_view source) {
   auto startsWith = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
   if (startsWith("\x00\x00\xFE\xFF"sv) || startsWith("\xFF\xFE\x00\x00"sv))
     Refuse(source, "the file is in UTF-32; bookmark files are UTF-8.");
   if (startsWith("\xFE\xFF") || startsWith("\xFF\xFE") || startsWith("\x00<"sv) || startsWith("<\x00"sv))
     Refuse(source, "the file is in UTF-16; bookmark files are UTF-8.");
-  const std::string_view rest = bytes.substr(startsWith("\xEF\xBB\xBF") ? 3 : 0);
-  if (rest.substr(0, 5) == "<?xml") {
-    const std::size_t end = rest.find("?>");
-    const std::string_view decl = rest.substr(0, end == std::string_view::npos ? rest.size() : end);
-    const std::size_t enc = decl.find("encoding");
-    if (enc != std::string_view::npos) {
-      std::size_t q = decl.find_first_of("\"'", enc);
-      if (q != std::string_view::npos) {
-        const std::size_t close = decl.find(decl[q], q + 1);
-        const std::string_view name = decl.substr(q + 1, close == std::string_view::npos ? 0 : close - q - 1);
-        if (!SameAsciiText(name, "UTF-8") && !SameAsciiText(name, "UTF8") && !SameAsciiText(name, "US-ASCII") &&
-            !SameAsciiText(name, "ASCII"))
-          Refuse(source, "the file declares the encoding \"" + std::string(name) + "\"; bookmark files are UTF-8.");
-      }
+}
+
+// The declared encoding, read from the parsed declaration.
+void CheckDeclaredEncoding(const pugi::xml_document& dom, std::string_view source) {
+  for (pugi::xml_node n = dom.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_declaration) continue;
+    const pugi::xml_attribute encoding = n.attribute("encoding");
+    if (!encoding) continue;
+    const std::string_view name = encoding.value();
+    if (!SameAsciiText(name, "UTF-8") && !SameAsciiText(name, "UTF8") && !SameAsciiText(name, "US-ASCII") &&
+        !SameAsciiText(name, "ASCII"))
+      Refuse(source, "the file declares the encoding \"" + RepairUtf8(name) + "\"; bookmark files are UTF-8.");
+  }
+}
+
+// A numeric character reference must stand for a character XML allows text to
+// hold; the parser would turn the others into bytes that are not UTF-8, or into
+// a NUL that cuts the text short.
+void CheckCharacterReferences(std::string_view bytes, std::string_view source) {
+  std::size_t pos = 0;
+  while ((pos = bytes.find("&#", pos)) != std::string_view::npos) {
+    const std::size_t start = pos;
+    pos += 2;
+    const bool hex = pos < bytes.size() && bytes[pos] == 'x';
+    if (hex) ++pos;
+    uint64_t value = 0;
+    std::size_t digits = 0;
+    for (; pos < bytes.size() && digits <= 8; ++pos, ++digits) {
+      const char c = bytes[pos];
+      int d;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (hex && c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (hex && c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        break;
+      value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
     }
+    if (digits == 0) continue;  // not a reference; the parser keeps it as text
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || digits > 8)
+      Refuse(source, "the character reference \"" + RepairUtf8(bytes.substr(start, pos - start + 1)) + "\"" +
+                         At(bytes.data(), bytes.size(), start) + " stands for no character.");
   }
 }
 
@@ -134,9 +164,10 @@ std::unique_ptr<TXbelDocument> TXbelDocument::ParseOwnedBuffer(char* buffer, std
   const std::string_view bytes(buffer, size);
   auto freeBuffer = [&] { pugi::get_memory_deallocation_function()(buffer); };
   try {
-    CheckEncoding(bytes, sourceName);
+    CheckByteOrder(bytes, sourceName);
     const std::size_t bad = FindInvalidUtf8(bytes);
     if (bad != std::string_view::npos) Refuse(sourceName, "the file is not valid UTF-8" + At(buffer, size, bad) + ".");
+    CheckCharacterReferences(bytes, sourceName);
   } catch (...) {
     freeBuffer();
     throw;
@@ -147,6 +178,7 @@ std::unique_ptr<TXbelDocument> TXbelDocument::ParseOwnedBuffer(char* buffer, std
   const pugi::xml_parse_result result =
       doc->dom_.load_buffer_inplace_own(buffer, size, kParseFlags, pugi::encoding_utf8);
   if (!result) throw ParseFailure{static_cast<std::size_t>(result.offset), result.description()};
+  CheckDeclaredEncoding(doc->dom_, sourceName);
   const pugi::xml_node root = doc->dom_.document_element();
   if (!root) Refuse(sourceName, "the file holds no XML element.");
   if (!IsXbelRootNode(root))
@@ -250,30 +282,21 @@ void TXbelDocument::WriteTo(Sink& sink, XbelSaveMode mode) const {
     sink("\r\n");
     return;
   }
-  // Ordinary save: the declaration as loaded with the encoding name "UTF-8";
-  // everything else at the top level (doctype, comments) as it stands.
-  std::string decl = "<?xml";
-  const pugi::xml_node node =
-      dom_.first_child().type() == pugi::node_declaration ? dom_.first_child() : pugi::xml_node();
-  bool wroteEncoding = false;
-  auto attribute = [&](std::string_view name, std::string_view value) {
-    decl += ' ';
-    decl += name;
-    decl += "=\"";
-    decl += value;
-    decl += '"';
-  };
-  if (!node || !node.attribute("version")) attribute("version", "1.0");
-  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-    const std::string_view name = a.name();
-    if (name == "encoding" || (name == "standalone" && !wroteEncoding)) {
-      attribute("encoding", "UTF-8");
-      wroteEncoding = true;
-      if (name == "encoding") continue;
-    }
-    attribute(name, a.value());
+  // Ordinary save: the declaration with the encoding name "UTF-8" (its version
+  // and standalone kept when they are well-formed); everything else at the top
+  // level (doctype, comments) as it stands.
+  std::string version = "1.0", standalone;
+  for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_declaration) continue;
+    const std::string_view v = n.attribute("version").value();
+    if (v.size() > 2 && v.substr(0, 2) == "1." && v.find_first_not_of("0123456789", 2) == std::string_view::npos)
+      version = v;
+    const std::string_view sa = n.attribute("standalone").value();
+    if (sa == "yes" || sa == "no") standalone = sa;
+    break;
   }
-  if (!wroteEncoding) attribute("encoding", "UTF-8");
+  std::string decl = "<?xml version=\"" + version + "\" encoding=\"UTF-8\"";
+  if (!standalone.empty()) decl += " standalone=\"" + standalone + "\"";
   decl += "?>\r\n";
   sink(decl);
   for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling()) {

@@ -137,6 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CommaText, JoinQuotesWhatNeedsIt) {
   EXPECT_EQ(JoinCommaText({"Title", "Link", "Last access"}), "Title,Link,\"Last access\"");
   EXPECT_EQ(JoinCommaText({"a\"b", ""}), "\"a\"\"b\",");
+  EXPECT_EQ(JoinCommaText({""}), "\"\"");  // a lone empty item survives the round trip
+  EXPECT_EQ(SplitCommaText(JoinCommaText({""})), std::vector<std::string>{""});
+  EXPECT_EQ(JoinCommaText({}), "");
   const std::vector<std::string> items{"x y", "plain", "q\"uote", "c,omma"};
   EXPECT_EQ(SplitCommaText(JoinCommaText(items)), items);
 }

@@ -90,6 +90,28 @@ TEST(XbelDocument, ControlCharactersNeverReachTheFile) {
   EXPECT_EQ(reread->Root().Bookmark()[0].Title(), "bell and tab\t");
 }
 
+TEST(XbelDocument, OddDeclarationsSaveAsWellFormedOnes) {
+  struct {
+    const char* input;
+    const char* declaration;
+  } cases[] = {
+      {"<?xml version='1\"'?><xbel/>", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+      {"<?xml version=\"1.1\" standalone=\"no\"?><xbel/>", "<?xml version=\"1.1\" encoding=\"UTF-8\" standalone=\"no\"?>"},
+      {"<?xml version=\"1.0\" standalone=\"maybe\"?><xbel/>", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"},
+  };
+  for (const auto& c : cases) {
+    const std::string saved = TXbelDocument::Parse(c.input, "odd")->SaveText(XbelSaveMode::Ordinary);
+    EXPECT_EQ(saved.substr(0, saved.find('\r')), c.declaration) << c.input;
+    EXPECT_NO_THROW(TXbelDocument::Parse(saved, "saved"));
+  }
+}
+
+TEST(XbelDocument, GoodCharacterReferencesLoad) {
+  auto doc = TXbelDocument::Parse("<xbel><bookmark href='a&#38;b'><title>&#xE9;&#233;&#x1F600;</title></bookmark></xbel>", "refs");
+  EXPECT_EQ(doc->Root().Bookmark()[0].Href(), "a&b");
+  EXPECT_EQ(doc->Root().Bookmark()[0].Title(), "éé😀");
+}
+
 TEST(XbelDocument, AcceptsAByteOrderMarkAndNoDeclaration) {
   auto doc = TXbelDocument::Parse("\xEF\xBB\xBF<xbel><bookmark href=\"h\"/></xbel>", "bom");
   EXPECT_EQ(doc->Root().Bookmark()[0].Href(), "h");
@@ -158,7 +180,15 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCase{"megabyte_attribute",
                                  "<xbel><bookmark href=\"" + std::string(1100000, 'x') + "\"/></xbel>", "",
                                  "more than 1 MiB"},
-                      BrokenCase{"comment_only", "<!-- nothing -->", "", "No document element"}),
+                      BrokenCase{"comment_only", "<!-- nothing -->", "", "No document element"},
+                      // Found by fuzzing: a blank before the declaration hid its encoding.
+                      BrokenCase{"late_declaration", " <?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><xbel/>", "",
+                                 "ISO-8859-1"},
+                      BrokenCase{"surrogate_reference", "<xbel><bookmark><title>&#xD800;</title></bookmark></xbel>", "",
+                                 "&#xD800;\" at line 1, column 24 stands for no character"},
+                      BrokenCase{"nul_reference", "<xbel><bookmark href=\"a&#0;b\"/></xbel>", "", "&#0;"},
+                      BrokenCase{"huge_reference", "<xbel><title>&#4294967296;</title></xbel>", "", "stands for no"},
+                      BrokenCase{"beyond_unicode", "<xbel><title>&#x110000;</title></xbel>", "", "stands for no"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(XbelDocument, MissingFileAndFolderAreRefused) {
