@@ -74,6 +74,8 @@ void LoadBundles(TBundleList& list, const pugi::xml_node& node) {
   ForEachBundleElement(node, [&](const pugi::xml_node& element) {
     auto bundle = std::make_unique<TBundle>();
     bundle->Title = element.attribute("title").value();
+    // The loader keeps an element's first text in the element itself.
+    if (*element.value()) bundle->Tags = SplitCommaText(element.value());
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
       bundle->Tags = SplitCommaText(child.value());
     list.Append(std::move(bundle));

@@ -9,8 +9,15 @@ namespace tessellink {
 
 namespace {
 
-bool ElementNamed(const pugi::xml_node& n, const char* name) {
-  return n.type() == pugi::node_element && std::strcmp(n.name(), name) == 0;
+// An inline compare: record building calls it for every bookmark.
+inline bool NameIs(const char* name, std::string_view expected) {
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    if (name[i] != expected[i]) return false;  // also stops at the end of `name`
+  return name[expected.size()] == '\0';
+}
+
+bool ElementNamed(const pugi::xml_node& n, std::string_view name) {
+  return n.type() == pugi::node_element && NameIs(n.name(), name);
 }
 
 // "n-visit" holds a decimal count; anything else (empty, words, a sign) reads as 0.
@@ -102,51 +109,64 @@ void TXbelBuilder::CollectBookmarks(TXMLContainerType start, std::vector<TXMLBoo
 
 // ---------------------------------------------------------------- records
 
+// Record building touches every bookmark of a document, so names are told apart
+// by their first letter before any full compare.
 void TXbelBuilder::FillRecord(TXMLBookmarkType bookmark, TBmkRec& record) {
   const pugi::xml_node node = bookmark.Node();
-  std::string_view title, desc, href, added, modified, visited;
-  bool haveHref = false, haveAdded = false, haveModified = false, haveVisited = false;
+  const char* href = nullptr;
+  const char* added = nullptr;
+  const char* modified = nullptr;
+  const char* visited = nullptr;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     const char* name = a.name();
-    if (!haveHref && std::strcmp(name, "href") == 0) {
-      href = a.value();
-      haveHref = true;
-    } else if (!haveAdded && std::strcmp(name, "added") == 0) {
-      added = a.value();
-      haveAdded = true;
-    } else if (!haveModified && std::strcmp(name, "modified") == 0) {
-      modified = a.value();
-      haveModified = true;
-    } else if (!haveVisited && std::strcmp(name, "visited") == 0) {
-      visited = a.value();
-      haveVisited = true;
+    const char** slot = nullptr;
+    switch (name[0]) {
+      case 'h': slot = NameIs(name, "href") ? &href : nullptr; break;
+      case 'a': slot = NameIs(name, "added") ? &added : nullptr; break;
+      case 'm': slot = NameIs(name, "modified") ? &modified : nullptr; break;
+      case 'v': slot = NameIs(name, "visited") ? &visited : nullptr; break;
+      default: break;
     }
+    if (slot && !*slot) *slot = a.value();
   }
   pugi::xml_node titleNode, descNode, infoNode;
   for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-    if (!titleNode && ElementNamed(c, "title"))
-      titleNode = c;
-    else if (!descNode && ElementNamed(c, "desc"))
-      descNode = c;
-    else if (!infoNode && ElementNamed(c, "info"))
-      infoNode = c;
+    const char* name = c.name();  // empty for text nodes
+    switch (name[0]) {
+      case 't':
+        if (!titleNode && NameIs(name, "title") && c.type() == pugi::node_element) titleNode = c;
+        break;
+      case 'd':
+        if (!descNode && NameIs(name, "desc") && c.type() == pugi::node_element) descNode = c;
+        break;
+      case 'i':
+        if (!infoNode && NameIs(name, "info") && c.type() == pugi::node_element) infoNode = c;
+        break;
+      default: break;
+    }
   }
-  title = titleNode.text().get();
-  desc = descNode.text().get();
   std::string_view tags, visits;
   bool haveTags = false, haveVisits = false;
   for (pugi::xml_node m = infoNode.first_child(); m && !(haveTags && haveVisits); m = m.next_sibling()) {
     if (!ElementNamed(m, "metadata")) continue;
-    const std::string_view owner = m.attribute("owner").value();
-    if (!haveTags && SameText(owner, TagsOwnerUri)) {
+    std::string_view owner;
+    for (pugi::xml_attribute a = m.first_attribute(); a; a = a.next_attribute()) {
+      if (NameIs(a.name(), "owner")) {
+        owner = a.value();
+        break;
+      }
+    }
+    if (!haveTags && (owner == TagsOwnerUri || SameText(owner, TagsOwnerUri))) {
       tags = m.text().get();
       haveTags = true;
-    } else if (!haveVisits && SameText(owner, VisitCountOwner)) {
+    } else if (!haveVisits && (owner == VisitCountOwner || SameText(owner, VisitCountOwner))) {
       visits = m.text().get();
       haveVisits = true;
     }
   }
-  record.SetAll({title, tags, desc, modified, added, href, visited});
+  auto text = [](const char* value) { return value ? std::string_view(value) : std::string_view(); };
+  record.SetAll({titleNode.text().get(), tags, descNode.text().get(), text(modified), text(added), text(href),
+                 text(visited)});
   record.Bookmark = bookmark;
   record.VisitCount = VisitCountOf(visits);
 }

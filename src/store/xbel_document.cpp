@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "common/atomic_file.h"
 #include "common/text.h"
 #include "settings/xml_file.h"
@@ -32,7 +36,8 @@ struct ParseFailure {
 // save gives back what the program does not understand. Whitespace-only text is
 // kept too: it may be content of an element the program does not know.
 constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
-                                 pugi::parse_comments | pugi::parse_pi | pugi::parse_ws_pcdata;
+                                 pugi::parse_comments | pugi::parse_pi | pugi::parse_ws_pcdata |
+                                 pugi::parse_embed_pcdata;
 constexpr unsigned kSaveFlags = pugi::format_raw | pugi::format_no_declaration | pugi::format_skip_control_chars;
 
 [[noreturn]] void Refuse(std::string_view source, const std::string& why) {
@@ -85,63 +90,118 @@ void CheckDeclaredEncoding(const pugi::xml_document& dom, std::string_view sourc
 
 // A numeric character reference must stand for a character XML allows text to
 // hold; the parser would turn the others into bytes that are not UTF-8, or into
-// a NUL that cuts the text short.
-void CheckCharacterReferences(std::string_view bytes, std::string_view source) {
-  std::size_t pos = 0;
-  while ((pos = bytes.find("&#", pos)) != std::string_view::npos) {
-    const std::size_t start = pos;
-    pos += 2;
-    const bool hex = pos < bytes.size() && bytes[pos] == 'x';
-    if (hex) ++pos;
-    uint64_t value = 0;
-    std::size_t digits = 0;
-    for (; pos < bytes.size() && digits <= 8; ++pos, ++digits) {
-      const char c = bytes[pos];
-      int d;
-      if (c >= '0' && c <= '9')
-        d = c - '0';
-      else if (hex && c >= 'a' && c <= 'f')
-        d = c - 'a' + 10;
-      else if (hex && c >= 'A' && c <= 'F')
-        d = c - 'A' + 10;
-      else
-        break;
-      value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-    }
-    if (digits == 0) continue;  // not a reference; the parser keeps it as text
-    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || digits > 8)
-      Refuse(source, "the character reference \"" + RepairUtf8(bytes.substr(start, pos - start + 1)) + "\"" +
-                         At(bytes.data(), bytes.size(), start) + " stands for no character.");
+// a NUL that cuts the text short. `pos` is at "&#".
+void CheckReferenceAt(std::string_view bytes, std::size_t pos, std::string_view source) {
+  const std::size_t start = pos;
+  pos += 2;
+  const bool hex = pos < bytes.size() && bytes[pos] == 'x';
+  if (hex) ++pos;
+  uint64_t value = 0;
+  std::size_t digits = 0;
+  for (; pos < bytes.size() && digits <= 8; ++pos, ++digits) {
+    const char c = bytes[pos];
+    int d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      break;
+    value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
   }
+  if (digits == 0) return;  // not a reference; the parser keeps it as text
+  if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || digits > 8)
+    Refuse(source, "the character reference \"" + RepairUtf8(bytes.substr(start, pos - start + 1)) + "\"" +
+                       At(bytes.data(), bytes.size(), start) + " stands for no character.");
 }
 
-// Depth, value sizes and entity declarations, in one pass over the tree
-// without recursion.
+// One pass over the raw bytes before parsing: the text must be UTF-8, its
+// character references sound, and no text or attribute value longer than the
+// limit (each lies between two "<", so the longest run without one bounds them).
+class RawScan {
+ public:
+  RawScan(std::string_view bytes, std::string_view source) : bytes_(bytes), source_(source) {}
+
+  void Run() {
+    const char* p = bytes_.data();
+    const std::size_t n = bytes_.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i lt = _mm_set1_epi8('<');
+    for (; i + 16 <= n; i += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block));
+      const unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, amp)));
+      const unsigned lts = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lt)));
+      if (lts) {
+        GapAt(i + static_cast<std::size_t>(__builtin_ctz(lts)));
+        lastLt_ = i + 31 - static_cast<std::size_t>(__builtin_clz(lts));
+      } else {
+        GapAt(i + 16);
+      }
+      unsigned others = high | amps;
+      // Bytes of a run outside ASCII that an earlier block already checked.
+      if (checkedUpTo_ > i) others &= checkedUpTo_ - i >= 16 ? 0u : ~((1u << (checkedUpTo_ - i)) - 1);
+      for (; others; others &= others - 1) Byte(i + static_cast<std::size_t>(__builtin_ctz(others)));
+    }
+#endif
+    for (; i < n; ++i) {
+      const auto c = static_cast<unsigned char>(p[i]);
+      if (c >= 0x80 || c == '&' || c == '<') Byte(i);
+    }
+    GapAt(n);
+  }
+
+ private:
+  void Byte(std::size_t pos) {
+    const char c = bytes_[pos];
+    if (c == '<') {
+      GapAt(pos);
+      lastLt_ = pos;
+    } else if (c == '&') {
+      if (pos + 1 < bytes_.size() && bytes_[pos + 1] == '#') CheckReferenceAt(bytes_, pos, source_);
+    } else if (pos >= checkedUpTo_) {
+      // A run of bytes outside ASCII holds whole sequences when it is valid.
+      std::size_t end = pos;
+      while (end < bytes_.size() && static_cast<unsigned char>(bytes_[end]) >= 0x80) ++end;
+      const std::size_t bad = FindInvalidUtf8(bytes_.substr(pos, end - pos));
+      if (bad != std::string_view::npos)
+        Refuse(source_, "the file is not valid UTF-8" + At(bytes_.data(), bytes_.size(), pos + bad) + ".");
+      checkedUpTo_ = end;
+    }
+  }
+
+  void GapAt(std::size_t pos) const {
+    if (pos - lastLt_ > kMaxXbelTextBytes) Refuse(source_, "the file holds a text of more than 1 MiB.");
+  }
+
+  std::string_view bytes_;
+  std::string_view source_;
+  std::size_t lastLt_ = 0;
+  std::size_t checkedUpTo_ = 0;
+};
+
+// Entity declarations and nesting depth, in one pass over the elements without
+// recursion.
 void CheckTree(const pugi::xml_document& dom, std::string_view source) {
   for (pugi::xml_node n = dom.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_doctype && std::strstr(n.value(), "<!ENTITY"))
       Refuse(source, "the file declares its own entities, which bookmark files do not use.");
   }
-  const pugi::xml_node root = dom.document_element();
-  std::size_t depth = 0;
-  pugi::xml_node n = root;
-  while (n) {
-    if (std::strlen(n.value()) > kMaxXbelTextBytes)
-      Refuse(source, "the file holds a text of more than 1 MiB.");
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute())
-      if (std::strlen(a.value()) > kMaxXbelTextBytes) Refuse(source, "the file holds a text of more than 1 MiB.");
-    if (pugi::xml_node child = n.first_child()) {
-      if (++depth > kMaxXbelDepth) Refuse(source, "its elements are nested too deeply.");
-      n = child;
-      continue;
+  // pugixml's own walk visits a node with one call, far cheaper than stepping
+  // through the tree with its accessors.
+  struct DepthWalker : pugi::xml_tree_walker {
+    bool tooDeep = false;
+    bool for_each(pugi::xml_node&) override {
+      tooDeep = depth() >= static_cast<int>(kMaxXbelDepth);
+      return !tooDeep;
     }
-    while (n && n != root && !n.next_sibling()) {
-      n = n.parent();
-      --depth;
-    }
-    if (!n || n == root) break;
-    n = n.next_sibling();
-  }
+  } walker;
+  dom.document_element().traverse(walker);
+  if (walker.tooDeep) Refuse(source, "its elements are nested too deeply.");
 }
 
 void EnsureDeclaration(pugi::xml_document& dom) {
@@ -165,9 +225,7 @@ std::unique_ptr<TXbelDocument> TXbelDocument::ParseOwnedBuffer(char* buffer, std
   auto freeBuffer = [&] { pugi::get_memory_deallocation_function()(buffer); };
   try {
     CheckByteOrder(bytes, sourceName);
-    const std::size_t bad = FindInvalidUtf8(bytes);
-    if (bad != std::string_view::npos) Refuse(sourceName, "the file is not valid UTF-8" + At(buffer, size, bad) + ".");
-    CheckCharacterReferences(bytes, sourceName);
+    RawScan(bytes, sourceName).Run();
   } catch (...) {
     freeBuffer();
     throw;
