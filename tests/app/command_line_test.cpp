@@ -43,6 +43,8 @@ struct DecodeCase {
   std::string expected;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.input; }
+
 class UrlDecodeUtf8Test : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(UrlDecodeUtf8Test, Decodes) { EXPECT_EQ(UrlDecodeUtf8(GetParam().input), GetParam().expected); }
@@ -69,6 +71,8 @@ struct ParameterCase {
   std::string operaTitle;
   std::optional<std::string> expected;
 };
+
+void PrintTo(const ParameterCase& c, std::ostream* os) { *os << c.name; }
 
 class ParameterTest : public ::testing::TestWithParam<ParameterCase> {};
 

@@ -15,6 +15,8 @@ struct ReadCase {
   std::string title;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
 class ReadHandOverTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadHandOverTest, Reads) {

@@ -19,6 +19,8 @@ struct SameTextCase {
   bool same;
 };
 
+void PrintTo(const SameTextCase& c, std::ostream* os) { *os << c.a << " / " << c.b; }
+
 class SameTextTest : public ::testing::TestWithParam<SameTextCase> {};
 
 TEST_P(SameTextTest, ComparesUpperCaseForms) {
@@ -118,6 +120,8 @@ struct CommaCase {
   const char* text;
   std::vector<std::string> items;
 };
+
+void PrintTo(const CommaCase& c, std::ostream* os) { *os << c.text; }
 
 class CommaTextTest : public ::testing::TestWithParam<CommaCase> {};
 
