@@ -9,13 +9,6 @@ namespace {
 
 constexpr std::string_view kLinkScheme = "tslink:";
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Drops `count` characters from the front; a stray byte counts as one character.
 std::string_view DropCharacters(std::string_view text, std::size_t count) {
   std::size_t pos = 0;
@@ -45,8 +38,8 @@ std::string UrlDecodeUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     if (c == '%') {
-      const int hi = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-      const int lo = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+      const int hi = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+      const int lo = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
       const int value = hi < 0 || lo < 0 ? 0 : hi * 16 + lo;
       if (value > 0) bytes.push_back(static_cast<char>(value));
       i += 3;

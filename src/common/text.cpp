@@ -418,16 +418,8 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
   if (i >= text.size()) return std::nullopt;
   uint64_t value = 0;
   for (; i < text.size(); ++i) {
-    const char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (hex && c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
-      return std::nullopt;
+    const int digit = HexDigitValue(text[i]);
+    if (digit < 0 || (!hex && digit > 9)) return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
     if (value > (hex ? 0xFFFFFFFFULL : 0x80000000ULL)) return std::nullopt;
   }
@@ -438,6 +430,13 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
   }
   if (!negative && value > 0x7FFFFFFFULL) return std::nullopt;
   return negative ? static_cast<int32_t>(-static_cast<int64_t>(value)) : static_cast<int32_t>(value);
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 std::size_t CharacterCount(std::string_view text) {

@@ -61,6 +61,9 @@ std::vector<std::string> SplitLines(std::string_view text);
 // within 32 bits.
 std::optional<int32_t> ParseInteger(std::string_view text);
 
+// 0 to 15 for a hexadecimal digit (either letter case), -1 for anything else.
+int HexDigitValue(char c);
+
 // Number of Unicode characters (invalid bytes count one each).
 std::size_t CharacterCount(std::string_view text);
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/text.h"
+
 namespace tessellink {
 
 namespace {
@@ -12,13 +14,6 @@ namespace {
 constexpr std::array<std::uint8_t, 3> kScrambleKey = {0x4B, 0x9E, 0x27};
 
 std::uint8_t KeyByte(std::size_t position) { return kScrambleKey[position % kScrambleKey.size()]; }
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 }  // namespace
 
@@ -39,7 +34,7 @@ std::string Unscramble(std::string_view stored) {
   out.reserve(stored.size() / 2);
   int high = -1;
   for (const char c : stored) {
-    const int digit = HexValue(c);
+    const int digit = HexDigitValue(c);
     if (digit < 0) continue;
     if (high < 0) {
       high = digit;

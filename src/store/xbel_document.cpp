@@ -99,16 +99,8 @@ void CheckReferenceAt(std::string_view bytes, std::size_t pos, std::string_view 
   uint64_t value = 0;
   std::size_t digits = 0;
   for (; pos < bytes.size() && digits <= 8; ++pos, ++digits) {
-    const char c = bytes[pos];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      break;
+    const int d = HexDigitValue(bytes[pos]);
+    if (d < 0 || (!hex && d > 9)) break;
     value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
   }
   if (digits == 0) return;  // not a reference; the parser keeps it as text

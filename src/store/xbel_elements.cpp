@@ -64,12 +64,7 @@ TXMLMetadataType TXMLInfoType::Insert(std::size_t index) {
   return TXMLMetadataType(node_.insert_child_before("metadata", before.Node()));
 }
 
-TXMLInfoType TXMLBookmarkType::EnsureInfo() {
-  pugi::xml_node info = node_.child("info");
-  return TXMLInfoType(info ? info : node_.append_child("info"));
-}
-
-TXMLInfoType TXMLContainerType::EnsureInfo() {
+TXMLInfoType TXMLItemType::EnsureInfo() {
   pugi::xml_node info = node_.child("info");
   return TXMLInfoType(info ? info : node_.append_child("info"));
 }

@@ -106,25 +106,31 @@ class TXMLChildList {
   Predicate matches_;
 };
 
-class TXMLBookmarkType : public TXMLElement {
+// The members that bookmarks, folders and the root share.
+class TXMLItemType : public TXMLElement {
  public:
   using TXMLElement::TXMLElement;
   std::string_view Id() const { return Attribute("id"); }
   void SetId(std::string_view v) { SetAttribute("id", v); }
-  std::string_view Href() const { return Attribute("href"); }
-  void SetHref(std::string_view v) { SetAttribute("href", v); }
   std::string_view Added() const { return Attribute("added"); }
   void SetAdded(std::string_view v) { SetAttribute("added", v); }
-  std::string_view Modified() const { return Attribute("modified"); }
-  void SetModified(std::string_view v) { SetAttribute("modified", v); }
-  std::string_view Visited() const { return Attribute("visited"); }
-  void SetVisited(std::string_view v) { SetAttribute("visited", v); }
   std::string_view Title() const { return ChildText("title"); }
   void SetTitle(std::string_view v) { SetChildText("title", v); }
   std::string_view Desc() const { return ChildText("desc"); }
   void SetDesc(std::string_view v) { SetChildText("desc", v); }
   TXMLInfoType Info() const { return TXMLInfoType(node_.child("info")); }  // may be empty
   TXMLInfoType EnsureInfo();
+};
+
+class TXMLBookmarkType : public TXMLItemType {
+ public:
+  using TXMLItemType::TXMLItemType;
+  std::string_view Href() const { return Attribute("href"); }
+  void SetHref(std::string_view v) { SetAttribute("href", v); }
+  std::string_view Modified() const { return Attribute("modified"); }
+  void SetModified(std::string_view v) { SetAttribute("modified", v); }
+  std::string_view Visited() const { return Attribute("visited"); }
+  void SetVisited(std::string_view v) { SetAttribute("visited", v); }
 };
 
 class TXMLAliasType : public TXMLElement {
@@ -146,20 +152,10 @@ using TXMLFolderTypeList = TXMLChildList<TXMLFolderType>;
 using TXMLAliasTypeList = TXMLChildList<TXMLAliasType>;
 using TXMLSeparatorTypeList = TXMLChildList<TXMLSeparatorType>;
 
-// The members that the root and folders share: both hold bookmarks and folders.
-class TXMLContainerType : public TXMLElement {
+// The root and folders: both hold bookmarks and folders.
+class TXMLContainerType : public TXMLItemType {
  public:
-  using TXMLElement::TXMLElement;
-  std::string_view Id() const { return Attribute("id"); }
-  void SetId(std::string_view v) { SetAttribute("id", v); }
-  std::string_view Added() const { return Attribute("added"); }
-  void SetAdded(std::string_view v) { SetAttribute("added", v); }
-  std::string_view Title() const { return ChildText("title"); }
-  void SetTitle(std::string_view v) { SetChildText("title", v); }
-  std::string_view Desc() const { return ChildText("desc"); }
-  void SetDesc(std::string_view v) { SetChildText("desc", v); }
-  TXMLInfoType Info() const { return TXMLInfoType(node_.child("info")); }
-  TXMLInfoType EnsureInfo();
+  using TXMLItemType::TXMLItemType;
 
   TXMLBookmarkTypeList Bookmark() const;
   TXMLFolderTypeList Folder() const;
