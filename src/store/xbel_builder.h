@@ -19,6 +19,8 @@
 
 namespace tessellink {
 
+class TRunLog;
+
 enum class CollectMode { All, UnsharedOnly };
 enum class PasteMode { Copy, Move };
 
@@ -54,6 +56,8 @@ class TXbelBuilder {
   std::string TagFilter;
   TSearchCondition SearchCondition;
   IProgress* Progress = nullptr;
+  // Where importers and exporters note the entries they had to skip; none in tests that do not look.
+  TRunLog* RunLog = nullptr;
 
   // ---- walking and collecting
   void Walk(TXMLContainerType start, void*& context, void** folderContext = nullptr);
