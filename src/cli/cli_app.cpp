@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "cli/cli_session.h"
 #include "cli/cli_text.h"
 #include "common/comma_text.h"
 #include "common/errors.h"
@@ -24,29 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProgram = "tessellink-cli";
-constexpr const char* kDefaultBookmarkFile = "default.xbel";
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // ---------------------------------------------------------------- the command line
 
-struct Invocation {
-  std::optional<fs::path> dataFolder;
-  std::optional<fs::path> file;
-  bool json = false;
-  std::string command;
-  std::vector<std::string> operands;
-  // Search only.
-  uint8_t fields = sfAll;
-  bool allWords = false;
-  bool caseSensitive = false;
-  std::string searchOption;  // the first search option given, to refuse it elsewhere
-};
-
-class Session;
 using CommandRun = void (*)(Session&, std::string& text);
 
 struct Command {
@@ -56,8 +36,6 @@ struct Command {
   std::size_t minOperands, maxOperands;
   CommandRun run;
 };
-
-std::string Quoted(std::string_view text) { return "'" + OneLine(text) + "'"; }
 
 uint8_t ParseFields(std::string_view list) {
   uint8_t fields = 0;
@@ -136,8 +114,7 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
     } else if (name == "--json") {
       flag(inv.json);
     } else if (name == "--fields") {
-      searchOnly();
-      inv.fields = ParseFields(value());
+      inv.fieldsText = value();
     } else if (name == "--all") {
       searchOnly();
       flag(inv.allWords);
@@ -168,78 +145,6 @@ int ParseCount(std::string_view text) {
   if (n < 1) throw UsageError("N must be a positive integer, not " + Quoted(text));
   return n;
 }
-
-// ---------------------------------------------------------------- the session
-
-// What the commands share: the folder, the settings and the document, each
-// read at most once and only when a command needs it.
-class Session {
- public:
-  Session(const Invocation& inv, const CliContext& context) : inv_(inv), context_(context) {}
-
-  const Invocation& Args() const { return inv_; }
-
-  const fs::path& DataFolder() {
-    if (!dataFolder_) {
-      if (inv_.dataFolder) {
-        dataFolder_ = *inv_.dataFolder;
-      } else if (context_.DataFolder) {
-        dataFolder_ = context_.DataFolder();
-      } else {
-        throw AppError("No data folder is known; give one with --data-folder");
-      }
-    }
-    return *dataFolder_;
-  }
-
-  // A missing settings file means the defaults, as at start-up; a broken one is
-  // an error. The file is only read: a reader must not move it aside.
-  TXMLAppSettingType& Settings() {
-    if (!settings_) {
-      const fs::path file = DataFolder() / kAppSettingFileName;
-      std::error_code ec;
-      if (fs::symlink_status(file, ec).type() == fs::file_type::not_found)
-        settings_.emplace();
-      else
-        settings_.emplace(LoadAppSettingStrict(file));
-    }
-    return *settings_;
-  }
-
-  fs::path BookmarkFile() {
-    if (inv_.file) return *inv_.file;
-    const std::string configured = Settings().DefaultFile();
-    if (configured.empty()) return DataFolder() / kDefaultBookmarkFile;
-    const fs::path path(configured);
-    return path.is_absolute() ? path : DataFolder() / path;
-  }
-
-  TXbelBuilder& Builder() {
-    if (!loaded_) {
-      builder_.LoadDocument(BookmarkFile());
-      loaded_ = true;
-    }
-    return builder_;
-  }
-
-  TBmkRecList& Records() {
-    if (!recordsBuilt_) {
-      Builder().BuildRecords(records_);
-      recordsBuilt_ = true;
-    }
-    return records_;
-  }
-
- private:
-  const Invocation& inv_;
-  const CliContext& context_;
-  std::optional<fs::path> dataFolder_;
-  std::optional<TXMLAppSettingType> settings_;
-  TXbelBuilder builder_;
-  bool loaded_ = false;
-  TBmkRecList records_;
-  bool recordsBuilt_ = false;
-};
 
 // ---------------------------------------------------------------- output
 
@@ -438,7 +343,7 @@ constexpr Command kCommands[] = {
 };
 
 // Everything about the command line is checked before any file is read.
-void CheckOperands(const Command& c, const Invocation& inv) {
+void CheckOperands(const Command& c, Invocation& inv) {
   const std::size_t n = inv.operands.size();
   if (n < c.minOperands) throw UsageError(std::string("missing argument: ") + c.synopsis);
   if (n > c.maxOperands) {
@@ -448,6 +353,13 @@ void CheckOperands(const Command& c, const Invocation& inv) {
   if (!inv.searchOption.empty() && c.run != RunSearch)
     throw UsageError("option " + inv.searchOption + " applies to search only");
   if (c.run == RunRecent && n == 1) ParseCount(inv.operands.front());
+  if (inv.fieldsText) {
+    if (c.run == RunSearch)
+      inv.fields = ParseFields(*inv.fieldsText);
+    else
+      throw UsageError("option --fields applies to search and export-template only");
+  }
+
 }
 
 const Command* FindCommand(std::string_view name) {
@@ -467,14 +379,14 @@ std::string CliUsage() {
   auto row = [](std::string_view left, std::string_view right) {
     std::string line = "  ";
     line += left;
-    line.append(left.size() < 20 ? 20 - left.size() : 1, ' ');
+    line.append(left.size() < 38 ? 38 - left.size() : 1, ' ');
     line += right;
     line += '\n';
     return line;
   };
   std::string text = std::string("Usage: ") + kProgram +
                      " [OPTIONS] COMMAND [ARGUMENTS]\n"
-                     "Prints what a Tessellink bookmark file (XBEL) holds.\n\nCommands:\n";
+                     "Reads Tessellink bookmark files (XBEL), imports into them and exports them.\n\nCommands:\n";
   for (const Command& c : kCommands) text += row(c.synopsis, c.summary);
   text += "\nOptions:\n";
   text += row("-h, --help", "show this text");
@@ -483,6 +395,13 @@ std::string CliUsage() {
   text += row("--file FILE", "the bookmark file (default: DefaultFile of AppSetting.xml,");
   text += row("", "else default.xbel in the data folder)");
   text += row("--json", "print one JSON document instead of text");
+  text += "\nImport formats: ie (a favorites folder of .url files), html (a browser's bookmark\n"
+          "HTML export), places (Firefox's places.sqlite), opera (an Opera hotlist .adr),\n"
+          "powermarks (a Powermarks HTML export), xbel (another bookmark file).\n"
+          "Export formats: ie (DEST is a folder), html, opera.\n";
+  text += row("--fields LIST", "export-template: the fields to write, a comma list of title,");
+  text += row("", "link, tags, desc, created, modified, \"last access\", visited");
+  text += row("", "(default: the fields checked last time)");
   text += "\nSearch options:\n";
   text += row("--fields LIST", "where to look: a comma list of title, desc, link, tags");
   text += row("", "(default: all four)");
@@ -516,7 +435,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   std::string text;
   try {
-    Session session(inv, context);
+    Session session(inv, context, err);
     command->run(session, text);
   } catch (const std::bad_alloc&) {
     err << kProgram << ": out of memory\n";

@@ -19,6 +19,8 @@ struct CliContext {
   // The data folder used when no --data-folder is given. Called at most once,
   // and only when a command needs the folder; may throw AppError.
   std::function<std::filesystem::path()> DataFolder;
+  // Long commands show a live progress line on standard error when it is a terminal.
+  bool StderrIsTerminal = false;
 };
 
 // `args` are the arguments after the program name. Results go to `out`,
