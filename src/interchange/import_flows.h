@@ -14,7 +14,10 @@ namespace tessellink {
 
 class TRunLog;
 
-enum class ImportSource { InternetExplorer, Firefox, XbelFile, Opera, Powermarks };
+// Firefox picks by the file's extension as the wizard does (".sqlite", letter
+// case counting, is a places database, anything else bookmark HTML);
+// BookmarkHtml and Places name the format outright.
+enum class ImportSource { InternetExplorer, Firefox, XbelFile, Opera, Powermarks, BookmarkHtml, Places };
 enum class ExportTarget { InternetExplorer, Firefox, Opera };
 
 // What the runs need besides the files themselves.
