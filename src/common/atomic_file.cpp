@@ -39,8 +39,16 @@ int OpenUniqueTemp(const fs::path& target, fs::path& tempPath, mode_t mode) {
   static std::atomic<unsigned> counter{0};
   std::random_device rd;
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  // The temporary name must fit where the target's name does (255 bytes), so
+  // a long name is cut, at a character boundary.
+  std::string stem = target.filename().string();
+  if (stem.size() > 200) {
+    std::size_t cut = 200;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folder / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
+    tempPath = folder / ("." + stem + ".tmp-" + std::to_string(getpid()) + "-" +
                          std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
     const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;

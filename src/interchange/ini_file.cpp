@@ -15,6 +15,13 @@ std::string_view Unquote(std::string_view value) {
   return value;
 }
 
+// Quotes a value that would otherwise not read back as written: one that looks
+// quoted already or has blanks at either end.
+std::string ValueText(std::string_view value) {
+  if (Unquote(value).size() == value.size() && Trim(value).size() == value.size()) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
 }  // namespace
 
 TIniFile TIniFile::Parse(std::string_view text) {
@@ -131,8 +138,11 @@ std::string TIniFile::Text() const {
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     if (i > 0) out.append(sections_[i].header).append("\r\n");
     for (const Line& line : sections_[i].lines) {
-      if (!line.key.empty()) out.append(line.key).append("=");
-      out.append(line.text).append("\r\n");
+      if (line.key.empty())
+        out.append(line.text);
+      else
+        out.append(line.key).append("=").append(ValueText(line.text));
+      out.append("\r\n");
     }
   }
   return out;

@@ -25,6 +25,13 @@ TEST(AtomicFile, WritesAndReplaces) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST(AtomicFile, NamesAsLongAsTheFileSystemAllows) {
+  TempDir dir;
+  const fs::path file = dir / std::string(255, 'n');
+  WriteFileAtomically(file, "x");
+  EXPECT_EQ(ReadFile(file), "x");
+}
+
 TEST(AtomicFile, FullDiskKeepsTheOldFileWhole) {
   TempDir dir;
   const fs::path file = dir / "doc.xbel";
