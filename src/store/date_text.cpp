@@ -53,7 +53,11 @@ TDateTime NowLocal() { return Clock().Now(); }
 TDateTime NowUtc() { return Clock().NowUtc(); }
 
 int64_t ToFileTime(TDateTime value) {
-  return static_cast<int64_t>(std::nearbyint((value + 109205.0) * 864000000000.0));
+  // Before 1899-12-30 the day count is negative but the time of day still
+  // counts forward from midnight: -1.25 is 1899-12-29 06:00.
+  const double days = std::trunc(value);
+  const double timeOfDay = std::fabs(value - days);
+  return static_cast<int64_t>(std::nearbyint((days + 109205.0 + timeOfDay) * 864000000000.0));
 }
 
 TDateTime FromFileTime(int64_t fileTime) {

@@ -41,6 +41,8 @@ TEST(DateText, ConvertsToUnixSecondsAndFileTimes) {
   EXPECT_EQ(ToUnixSeconds(*EncodeDate(1970, 1, 1) + 0.5), 43200);
   EXPECT_EQ(ToFileTime(*EncodeDate(1601, 1, 1)), 0);
   EXPECT_EQ(ToFileTime(*EncodeDate(1970, 1, 1)), 116444736000000000LL);
+  // Before 1899-12-30 the time of day still counts forward from midnight.
+  EXPECT_EQ(ToFileTime(EncodeDateTime({1601, 1, 1, 6, 0, 0, 0})), 6 * 36000000000LL);
   // A time whose day fraction is not exact in binary still gives its whole second.
   const TDateTime t = EncodeDateTime({2008, 3, 14, 9, 5, 33, 0});
   EXPECT_EQ(ToUnixSeconds(t), 1205485533);
