@@ -19,16 +19,6 @@ std::string ExpandLineBreaks(std::string_view templ) { return ReplaceAll(templ, 
 // repeats the template as written out.
 std::string FillFixed(std::string_view templ) { return FillTemplate(templ, ExpandLineBreaks(templ)); }
 
-// The INI reader drops blanks around a value and one pair of enclosing quotes;
-// a value that would lose either is written inside one more pair of quotes.
-std::string IniValue(std::string_view value) {
-  const bool blankEdge = !value.empty() && (Trim(value).size() != value.size());
-  const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                        value.back() == value.front();
-  if (blankEdge || enclosed) return "\"" + std::string(value) + "\"";
-  return std::string(value);
-}
-
 // Characters 1-4 year, 6-7 month, 9-10 day, as every reader of date texts takes them.
 std::optional<DateTimeFields> DayOf(std::string_view text) {
   if (text.size() < 8) return std::nullopt;
@@ -143,8 +133,8 @@ std::string TExportFormatter::FormatAll(std::span<const TBmkRec* const> records)
 
 void TExportFormatter::RememberChoice(std::string_view checkedCommaText, const std::filesystem::path& output) {
   TIniFile updated = ini_;
-  updated.WriteString(kSection, "checked", IniValue(LowerCase(checkedCommaText)));
-  updated.WriteString(kSection, "output", IniValue(output.string()));
+  updated.WriteString(kSection, "checked", LowerCase(checkedCommaText));
+  updated.WriteString(kSection, "output", output.string());
   updated.Save(IniPath());
   ini_ = std::move(updated);
 }
