@@ -1,0 +1,82 @@
+// Powermarks files are read from wherever the user points the wizard: the
+// import must never crash, and the document it gives must save and load again.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "common/atomic_file.h"
+#include "common/errors.h"
+#include "fuzz_check.h"
+#include "interchange/bookmark_html.h"
+#include "interchange/powermarks.h"
+#include "store/xbel_builder.h"
+#include "store/xbel_document.h"
+
+namespace {
+
+using namespace tessellink;
+
+// One folder per process (in memory where possible), removed at exit.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::error_code ec;
+    const std::filesystem::path parent = ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
+                                             ? std::filesystem::path("/dev/shm")
+                                             : std::filesystem::temp_directory_path();
+    std::string pattern = (parent / "tessellink-fuzz-powermarks-XXXXXX").string();
+    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+const std::filesystem::path& Folder() {
+  static TempFolder folder;
+  return folder.Path();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
+  const std::string_view data(reinterpret_cast<const char*>(bytes), size);
+
+  for (const std::string& entry : SplitMetadata(data)) {
+    try {
+      const int64_t seconds = HexSecondsToDate(entry);
+      FUZZ_CHECK(seconds >= 0 && seconds <= 0xFFFFFFFFLL, "a 32-bit count of seconds");
+    } catch (const AppError&) {
+    }
+  }
+
+  const std::filesystem::path in = Folder() / "in.html";
+  WriteFileAtomically(in, data);
+  TXbelBuilder builder;
+  ImportPowermarks(builder, in);
+  FUZZ_CHECK(builder.Root().Folder().Count() == 0, "no folders");
+  FUZZ_CHECK(static_cast<int>(builder.Root().Bookmark().Count()) <= CountAnchors(in),
+             "every bookmark comes from an anchor");
+
+  const std::string saved = builder.Document().SaveText(XbelSaveMode::Ordinary);
+  try {
+    (void)TXbelDocument::Parse(saved, "fuzz-saved");
+  } catch (const XbelLoadError& e) {
+    std::fprintf(stderr, "saved document does not load again: %s\n---\n%s\n---\n", e.what(), saved.c_str());
+    std::abort();
+  }
+  return 0;
+}
