@@ -1,7 +1,7 @@
 # The installed tool as a process, on a copy of the supplied data folder.
-# Run by CTest: cmake -DCLI=<executable> -DWORK=<scratch folder> -DSUPPLIED=<data/> -P this file.
+# Run by CTest: cmake -DCLI=<executable> -DWORK=<scratch folder> -DSUPPLIED=<data/> -DFIXTURES=<tests/data> -P this file.
 
-foreach(var CLI WORK SUPPLIED)
+foreach(var CLI WORK SUPPLIED FIXTURES)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -36,7 +36,7 @@ endfunction()
 
 run_cli(--help)
 expect_rc("--help" 0)
-foreach(command stats tags search hot recent bundles)
+foreach(command stats tags search hot recent bundles import export export-template)
   expect_in("--help" "${out}" "\n  ${command}")
 endforeach()
 
@@ -59,5 +59,16 @@ expect_in("missing --file" "${err}" "${WORK}/missing.xbel")
 if(NOT "${out}" STREQUAL "")
   message(FATAL_ERROR "missing --file printed results:\n${out}")
 endif()
+
+# A browser's export into a new file and back out, with the supplied header.
+run_cli(--data-folder "${DATA}" import html "${FIXTURES}/html/firefox_export.html" "${WORK}/imported.xbel")
+expect_rc("import html" 0)
+expect_in("import html" "${out}" "Added 5 folders and 9 bookmarks")
+run_cli(--data-folder "${DATA}" export html "${WORK}/imported.xbel" "${WORK}/exported.html")
+expect_rc("export html" 0)
+file(READ "${WORK}/exported.html" exported)
+expect_in("export html" "${exported}" "<!DOCTYPE NETSCAPE-Bookmark-file-1>")
+run_cli(--data-folder "${DATA}" export-template "normal html" "${WORK}/imported.xbel" "${WORK}/list.htm")
+expect_rc("export-template" 0)
 
 message(STATUS "tessellink-cli end to end: passed")

@@ -98,6 +98,7 @@ void TRunLog::Log(std::string_view message) {
   std::lock_guard<std::mutex> lock(mutex_);
   lines_.push_back(Stamp() + "   " + std::string(message));
   SaveLocked();
+  if (OnMessage) OnMessage(message);
 }
 
 void TRunLog::LogFmt(const char* format, ...) {
@@ -108,6 +109,7 @@ void TRunLog::LogFmt(const char* format, ...) {
   std::lock_guard<std::mutex> lock(mutex_);
   lines_.push_back(Stamp() + " " + message);
   SaveLocked();
+  if (OnMessage) OnMessage(message);
 }
 
 void TRunLog::SaveLog() {

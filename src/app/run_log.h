@@ -47,6 +47,10 @@ class TRunLog {
   void LogTimeUsed(std::string_view message);
 
   std::vector<std::string> Lines() const;
+
+  // Also told every message, without its stamp (the command-line tool shows
+  // them as warnings). Set it before any other thread logs.
+  std::function<void(std::string_view message)> OnMessage;
   std::filesystem::path FilePath() const { return file_; }
 
  private:

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "cli/cli_interchange.h"
 #include "cli/cli_session.h"
 #include "cli/cli_text.h"
 #include "common/comma_text.h"
@@ -340,6 +341,11 @@ constexpr Command kCommands[] = {
     {"hot", "hot", "the hot bookmarks (tagged \"[Hot]\")", 0, 0, RunHot},
     {"recent", "recent [N]", "the N most recently added bookmarks (default: the Recent setting)", 0, 1, RunRecent},
     {"bundles", "bundles", "each bundle with its tags", 0, 0, RunBundles},
+    {"import", "import FORMAT SOURCE TARGET", "merge SOURCE into the bookmark file TARGET (created when missing)", 3, 3,
+     RunImport},
+    {"export", "export FORMAT SOURCE DEST", "write the bookmark file SOURCE in another format", 3, 3, RunExport},
+    {"export-template", "export-template STYLE SOURCE OUTPUT", "write SOURCE's bookmarks in a style of export.ini",
+     3, 3, RunExportTemplate},
 };
 
 // Everything about the command line is checked before any file is read.
@@ -353,10 +359,11 @@ void CheckOperands(const Command& c, Invocation& inv) {
   if (!inv.searchOption.empty() && c.run != RunSearch)
     throw UsageError("option " + inv.searchOption + " applies to search only");
   if (c.run == RunRecent && n == 1) ParseCount(inv.operands.front());
+  if (c.run == RunImport || c.run == RunExport) CheckInterchangeOperands(c.name, inv);
   if (inv.fieldsText) {
     if (c.run == RunSearch)
       inv.fields = ParseFields(*inv.fieldsText);
-    else
+    else if (c.run != RunExportTemplate)
       throw UsageError("option --fields applies to search and export-template only");
   }
 

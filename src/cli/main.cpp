@@ -1,6 +1,8 @@
 // tessellink-cli: the command-line tool; everything but the choice of the data
 // folder lives in cli_app.cpp.
 
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,5 +16,6 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   CliContext context;
   context.DataFolder = ProgramDataFolder;
+  context.StderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
   return RunCli(args, std::cout, std::cerr, context);
 }

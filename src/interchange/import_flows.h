@@ -48,9 +48,9 @@ void ExportDocument(TXbelBuilder& builder, ExportTarget kind, const std::filesys
 // "OP", as DefaultBrowserKind tells) into the builder's working document.
 void ImportFromDefaultBrowser(TXbelBuilder& builder, std::string_view browserKind, const TInterchangeContext& context);
 
-// The texts the wizards show for a Firefox source that cannot be used.
-inline constexpr std::string_view kMissingBookmarkFileText = "Selected bookmark file does not exist.";
-inline constexpr std::string_view kCopyFailedText = "Copy file failed.";
+// The text the wizard shows for a favorites folder that is not there. (A
+// places database that is missing or cannot be copied gives the texts of
+// PlacesCopyError.)
 inline constexpr std::string_view kInvalidDirectoryText =
     "That directory is invalid. Please make sure the directory exists and is writable.";
 
