@@ -1,5 +1,6 @@
 #include "store/xbel_builder.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "common/text.h"
@@ -33,7 +34,12 @@ int64_t VisitCountOf(std::string_view text) {
 
 }  // namespace
 
-TXbelBuilder::TXbelBuilder() { NewDocument(); }
+TXbelBuilder::TXbelBuilder() {
+  // The user's favorites folder on this platform; importers that read another
+  // folder set their own.
+  if (const char* home = std::getenv("HOME"); home && *home) FavoritesPath = std::filesystem::path(home) / "Favorites";
+  NewDocument();
+}
 TXbelBuilder::~TXbelBuilder() = default;
 
 void TXbelBuilder::NewDocument() { AdoptDocument(std::make_unique<TXbelDocument>()); }

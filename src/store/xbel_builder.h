@@ -48,7 +48,7 @@ class TXbelBuilder {
   void SaveDocument(const std::filesystem::path& file, XbelSaveMode mode) const { document_->Save(file, mode); }
 
   // ---- state the operations share
-  std::filesystem::path FavoritesPath;
+  std::filesystem::path FavoritesPath;  // ~/Favorites when HOME is set
   BookmarkHandler OnBookmark;
   FolderHandler OnFolderEntered;
   FolderHandler OnFolderLeft;

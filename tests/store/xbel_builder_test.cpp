@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "common/clock.h"
 #include "store/date_text.h"
 #include "support/test_support.h"
@@ -22,6 +24,16 @@ constexpr std::string_view kTree =
     "<bookmark href='http://d.example'/><bookmark href='http://e.example'/>"
     "<folder><title>G</title><bookmark href='http://G.EXAMPLE'><title>g</title></bookmark></folder>"
     "<alias ref='x'/><separator/></folder></xbel>";
+
+TEST(XbelBuilder, FavoritesPathStartsAtTheUsersFavorites) {
+  const char* saved = std::getenv("HOME");
+  const std::string home = saved ? saved : "";
+  setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(TXbelBuilder().FavoritesPath, fs::path("/home/someone/Favorites"));
+  unsetenv("HOME");
+  EXPECT_EQ(TXbelBuilder().FavoritesPath, fs::path());
+  if (saved) setenv("HOME", home.c_str(), 1);
+}
 
 TEST(XbelBuilder, CountsBookmarksAndFoldersAtAllDepths) {
   TXbelBuilder b;
