@@ -43,7 +43,9 @@ inline constexpr const char* kProxyElement = "Proxy";
   X(AddBookmarkHotkey, Shortcut, "0")      \
   X(AddBookmarkHotkey2, Shortcut, "0")
 
-// The online synchronisation account. BaseUrl ends in "/" because request paths are appended to it.
+// The online synchronisation account. BaseUrl (the account service) ends in "/"
+// because request paths are appended to it; StorageUrl is the storage endpoint
+// that path-style object addresses follow, without a final "/".
 #define TESSELLINK_TESSELSYNC_FIELDS(X)           \
   X(Username, Text, "")                           \
   X(Password, Scrambled, "")                      \
@@ -52,7 +54,8 @@ inline constexpr const char* kProxyElement = "Proxy";
   X(Autosync, Flag, "False")                      \
   X(Usessl, Flag, "True")                         \
   X(Interval, Number, "30")                       \
-  X(BaseUrl, Text, "http://127.0.0.1:8642/")
+  X(BaseUrl, Text, "http://127.0.0.1:8642/")     \
+  X(StorageUrl, Text, "s3.amazonaws.com")
 
 // Exactly one of the three flags is meant to be true; the manual values stay
 // when another choice is made.
