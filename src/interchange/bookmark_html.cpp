@@ -127,6 +127,7 @@ class THtmlImport {
       if (folderTitleExpected_) {
         folderTitleExpected_ = false;
         Top().SetTitle(PlainText(run, "folder title"));
+        folderTagsOf_ = pugi::xml_node();
       }
       if (bookmarkTitleExpected_) {
         bookmarkTitleExpected_ = false;
@@ -189,7 +190,13 @@ class THtmlImport {
     };
     if (std::string added = day(addedChunk); !added.empty()) bookmark.SetAdded(added);
     if (std::string modified = day(modifiedChunk); !modified.empty()) bookmark.SetModified(modified);
-    TagsFromFolderNames(bookmark);
+    // Every bookmark of a folder gets the same folder-name tags: work them out
+    // once per folder.
+    if (folderTagsOf_ != parent.Node()) {
+      folderTagsOf_ = parent.Node();
+      folderTags_ = FolderNameTags(bookmark);
+    }
+    TXbelBuilder::SetMetadata(bookmark, TagsOwnerUri, folderTags_);
     bookmark.SetHref(href);
     if (!keywords.empty()) TXbelBuilder::SetMetadata(bookmark, TagsOwnerUri, KeywordsToTags(keywords));
     MergeTagsAttribute(bookmark, tagList);
@@ -202,6 +209,8 @@ class THtmlImport {
   TXbelBuilder& builder_;
   std::vector<TXMLContainerType> stack_;
   TXMLBookmarkType current_;
+  pugi::xml_node folderTagsOf_;
+  std::string folderTags_;
   bool folderTitleExpected_ = false;
   bool bookmarkTitleExpected_ = false;
   bool descAllowed_ = false;   // still inside the entry of the current bookmark's anchor

@@ -49,6 +49,9 @@ std::string FolderNameTags(TXMLBookmarkType bookmark) {
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (i + 1 < list.size() && list[i] == list[i + 1]) continue;
     if (CharacterCount(list[i]) == 1) continue;
+    // Deeply nested folders with long titles must not give a value the
+    // bookmark file cannot hold: whole words up to the limit.
+    if (tags.size() + 1 + list[i].size() > kMaxFolderNameTagsBytes) break;
     tags.append(" ").append(list[i]);
   }
   return tags;

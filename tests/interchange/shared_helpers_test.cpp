@@ -1,6 +1,7 @@
 // The pieces every importer shares: INI files, folder-name tags, date texts.
 #include <gtest/gtest.h>
 
+#include "common/comma_text.h"
 #include "common/errors.h"
 #include "interchange/folder_tags.h"
 #include "interchange/ini_file.h"
@@ -56,6 +57,20 @@ TEST(FolderTags, CollapsesSortsAndDropsFillers) {
   TXbelBuilder::SetMetadata(top, TagsOwnerUri, "stale");
   TagsFromFolderNames(top);
   EXPECT_EQ(TXbelBuilder::GetMetadata(top, TagsOwnerUri), "");
+}
+
+TEST(FolderTags, StayWithinTheLimitInWholeWords) {
+  TXbelBuilder builder;
+  TXMLContainerType parent = builder.Root();
+  for (int i = 0; i < 40; ++i) {
+    TXMLFolderType folder = TXbelBuilder::AppendFolder(parent);
+    folder.SetTitle(std::string(1000, static_cast<char>('a' + i % 26)) + std::to_string(i));
+    parent = folder;
+  }
+  const std::string tags = FolderNameTags(TXbelBuilder::AppendBookmark(parent));
+  EXPECT_LE(tags.size(), kMaxFolderNameTagsBytes);
+  EXPECT_GT(tags.size(), kMaxFolderNameTagsBytes - 1100);
+  for (const std::string& word : SplitCommaText(tags)) EXPECT_GE(word.size(), 1001u);
 }
 
 TEST(InterchangeDates, SecondsAndDays) {
