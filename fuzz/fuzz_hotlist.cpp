@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "fuzz_check.h"
+#include "fuzz_temp_folder.h"
 #include "interchange/opera_hotlist.h"
 #include "store/progress.h"
 #include "store/xbel_builder.h"
@@ -23,34 +24,6 @@
 namespace {
 
 using namespace tessellink;
-
-// One folder per process for the input and output files, removed at exit; in
-// memory when possible, since every export is written with fsync.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    const std::filesystem::path parent = ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
-                                             ? std::filesystem::path("/dev/shm")
-                                             : std::filesystem::temp_directory_path();
-    std::string pattern = (parent / "tessellink-fuzz-XXXXXX").string();
-    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-const std::filesystem::path& Folder() {
-  static TempFolder folder;
-  return folder.Path();
-}
 
 void WriteInput(const std::filesystem::path& file, std::string_view bytes) {
   std::FILE* out = std::fopen(file.c_str(), "wb");
@@ -79,8 +52,8 @@ std::unique_ptr<TXbelDocument> MustLoad(const std::string& saved, const char* wh
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   const std::string_view data(reinterpret_cast<const char*>(bytes), size);
-  const std::filesystem::path input = Folder() / "in.adr";
-  const std::filesystem::path output = Folder() / "out.adr";
+  const std::filesystem::path input = fuzz::Folder() / "in.adr";
+  const std::filesystem::path output = fuzz::Folder() / "out.adr";
   WriteInput(input, data);
 
   TOperaToXbel converter;

@@ -16,6 +16,7 @@
 #include "common/atomic_file.h"
 #include "common/text.h"
 #include "fuzz_check.h"
+#include "fuzz_temp_folder.h"
 #include "interchange/bookmark_html.h"
 #include "interchange/html_tokenizer.h"
 #include "store/xbel_builder.h"
@@ -24,34 +25,6 @@
 namespace {
 
 using namespace tessellink;
-
-// One folder per process (in memory where possible), removed at exit.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    const std::filesystem::path parent = ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
-                                             ? std::filesystem::path("/dev/shm")
-                                             : std::filesystem::temp_directory_path();
-    std::string pattern = (parent / "tessellink-fuzz-html-XXXXXX").string();
-    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
-    path_ = pattern;
-    WriteFileAtomically(path_ / "firefoxheader.txt", "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n");
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-const std::filesystem::path& Folder() {
-  static TempFolder folder;
-  return folder.Path();
-}
 
 void CheckTokens(std::string_view data) {
   // Tags and text runs are contiguous from the start: together they are a prefix of the input.
@@ -104,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   CheckTokens(data);
   CheckTextHelpers(data);
 
-  const std::filesystem::path in = Folder() / "in.html";
+  const std::filesystem::path in = fuzz::Folder() / "in.html";
   WriteFileAtomically(in, data);
   TXbelBuilder builder;
   ImportBookmarkHtml(builder, in);
@@ -118,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     std::abort();
   }
 
-  const std::filesystem::path out = Folder() / "out.html";
-  ExportBookmarkHtml(builder, out, Folder());
+  const std::filesystem::path out = fuzz::Folder() / "out.html";
+  ExportBookmarkHtml(builder, out, fuzz::Folder());
   TXbelBuilder again;
   ImportBookmarkHtml(again, out);
   FUZZ_CHECK(CountBookmarks(again) == CountBookmarks(builder), "the export keeps every bookmark");

@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "common/errors.h"
 #include "fuzz_check.h"
+#include "fuzz_temp_folder.h"
 #include "interchange/bookmark_html.h"
 #include "interchange/powermarks.h"
 #include "store/xbel_builder.h"
@@ -22,33 +23,6 @@
 namespace {
 
 using namespace tessellink;
-
-// One folder per process (in memory where possible), removed at exit.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    const std::filesystem::path parent = ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
-                                             ? std::filesystem::path("/dev/shm")
-                                             : std::filesystem::temp_directory_path();
-    std::string pattern = (parent / "tessellink-fuzz-powermarks-XXXXXX").string();
-    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-const std::filesystem::path& Folder() {
-  static TempFolder folder;
-  return folder.Path();
-}
 
 }  // namespace
 
@@ -63,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     }
   }
 
-  const std::filesystem::path in = Folder() / "in.html";
+  const std::filesystem::path in = fuzz::Folder() / "in.html";
   WriteFileAtomically(in, data);
   TXbelBuilder builder;
   ImportPowermarks(builder, in);

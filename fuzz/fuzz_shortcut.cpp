@@ -14,6 +14,7 @@
 
 #include "common/clock.h"
 #include "fuzz_check.h"
+#include "fuzz_temp_folder.h"
 #include "interchange/internet_shortcut.h"
 #include "store/xbel_builder.h"
 #include "store/xbel_document.h"
@@ -22,33 +23,6 @@ namespace {
 
 using namespace tessellink;
 namespace fs = std::filesystem;
-
-// One folder per process, in memory when the system offers it, removed at exit.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    const fs::path parent = ::access("/dev/shm", W_OK) == 0 && fs::is_directory("/dev/shm", ec)
-                                ? fs::path("/dev/shm")
-                                : fs::temp_directory_path();
-    std::string pattern = (parent / "tessellink-fuzz-XXXXXX").string();
-    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr, "a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-const fs::path& Folder() {
-  static TempFolder folder;
-  return folder.Path();
-}
 
 // A file name from the start of the input, so that odd names (bytes that are
 // not UTF-8, dots, blanks) reach the title too.
@@ -73,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   static const TFixedClock clock(EncodeDateTime({2024, 3, 5, 14, 7, 9, 0}), 0.0);
   SetClockForTesting(&clock);
   const std::string_view data(reinterpret_cast<const char*>(bytes), size);
-  const fs::path input = Folder() / "in";
-  const fs::path output = Folder() / "out";
+  const fs::path input = fuzz::Folder() / "in";
+  const fs::path output = fuzz::Folder() / "out";
   std::error_code ec;
   fs::remove_all(input, ec);
   fs::remove_all(output, ec);
