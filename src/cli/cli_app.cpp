@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "cli/cli_account.h"
 #include "cli/cli_interchange.h"
 #include "cli/cli_session.h"
 #include "cli/cli_text.h"
@@ -346,6 +347,8 @@ constexpr Command kCommands[] = {
     {"export", "export FORMAT SOURCE DEST", "write the bookmark file SOURCE in another format", 3, 3, RunExport},
     {"export-template", "export-template STYLE SOURCE OUTPUT", "write SOURCE's bookmarks in a style of export.ini",
      3, 3, RunExportTemplate},
+    {"account", "account register|login|passwd", "create, log in to or change the password of the sync account", 1, 3,
+     RunAccount},
 };
 
 // Everything about the command line is checked before any file is read.
@@ -360,6 +363,7 @@ void CheckOperands(const Command& c, Invocation& inv) {
     throw UsageError("option " + inv.searchOption + " applies to search only");
   if (c.run == RunRecent && n == 1) ParseCount(inv.operands.front());
   if (c.run == RunImport || c.run == RunExport) CheckInterchangeOperands(c.name, inv);
+  if (c.run == RunAccount) CheckAccountOperands(inv);
   if (inv.fieldsText) {
     if (c.run == RunSearch)
       inv.fields = ParseFields(*inv.fieldsText);

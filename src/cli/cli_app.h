@@ -7,6 +7,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessellink {
@@ -21,6 +22,9 @@ struct CliContext {
   std::function<std::filesystem::path()> DataFolder;
   // Long commands show a live progress line on standard error when it is a terminal.
   bool StderrIsTerminal = false;
+  // Reads one password (the account commands); the prompt goes where the user
+  // sees it. Throws AppError when none can be read.
+  std::function<std::string(std::string_view prompt)> ReadPassword;
 };
 
 // `args` are the arguments after the program name. Results go to `out`,

@@ -15,6 +15,11 @@ constexpr const char* kDefaultBookmarkFile = "default.xbel";
 
 std::string Quoted(std::string_view text) { return "'" + OneLine(text) + "'"; }
 
+std::string Session::ReadPassword(std::string_view prompt) const {
+  if (!context_.ReadPassword) throw AppError("no password can be read here");
+  return context_.ReadPassword(prompt);
+}
+
 const fs::path& Session::DataFolder() {
   if (!dataFolder_) {
     if (inv_.dataFolder) {

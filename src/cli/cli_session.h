@@ -51,6 +51,7 @@ class Session {
   const Invocation& Args() const { return inv_; }
   std::ostream& Err() { return err_; }
   bool ErrIsTerminal() const { return context_.StderrIsTerminal; }
+  std::string ReadPassword(std::string_view prompt) const;
 
   const std::filesystem::path& DataFolder();
   // A missing settings file means the defaults, as at start-up; a broken one is
