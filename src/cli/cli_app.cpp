@@ -12,6 +12,7 @@
 #include "cli/cli_account.h"
 #include "cli/cli_interchange.h"
 #include "cli/cli_session.h"
+#include "cli/cli_sync.h"
 #include "cli/cli_text.h"
 #include "common/comma_text.h"
 #include "common/errors.h"
@@ -115,6 +116,8 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
       inv.file = fs::path(value());
     } else if (name == "--json") {
       flag(inv.json);
+    } else if (name == "--on-conflict") {
+      inv.onConflict = value();
     } else if (name == "--fields") {
       inv.fieldsText = value();
     } else if (name == "--all") {
@@ -349,6 +352,10 @@ constexpr Command kCommands[] = {
      3, 3, RunExportTemplate},
     {"account", "account register|login|passwd", "create, log in to or change the password of the sync account", 1, 3,
      RunAccount},
+    {"sync", "sync [--on-conflict download|upload|merge]", "synchronise the default file with its online copy", 0, 0,
+     RunSync},
+    {"upload", "upload", "upload the default file, replacing the online copy", 0, 0, RunUpload},
+    {"download", "download", "download the online copy into the default file", 0, 0, RunDownload},
 };
 
 // Everything about the command line is checked before any file is read.
@@ -364,6 +371,7 @@ void CheckOperands(const Command& c, Invocation& inv) {
   if (c.run == RunRecent && n == 1) ParseCount(inv.operands.front());
   if (c.run == RunImport || c.run == RunExport) CheckInterchangeOperands(c.name, inv);
   if (c.run == RunAccount) CheckAccountOperands(inv);
+  CheckSyncOperands(inv);
   if (inv.fieldsText) {
     if (c.run == RunSearch)
       inv.fields = ParseFields(*inv.fieldsText);
@@ -406,6 +414,7 @@ std::string CliUsage() {
   text += row("--file FILE", "the bookmark file (default: DefaultFile of AppSetting.xml,");
   text += row("", "else default.xbel in the data folder)");
   text += row("--json", "print one JSON document instead of text");
+  text += row("--on-conflict CHOICE", "sync: when both sides changed, download, upload or merge");
   text += "\nImport formats: ie (a favorites folder of .url files), html (a browser's bookmark\n"
           "HTML export), places (Firefox's places.sqlite), opera (an Opera hotlist .adr),\n"
           "powermarks (a Powermarks HTML export), xbel (another bookmark file).\n"

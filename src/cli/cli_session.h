@@ -31,6 +31,7 @@ struct Invocation {
   std::string command;
   std::vector<std::string> operands;
   std::optional<std::string> fieldsText;  // --fields, read by the command it applies to
+  std::optional<std::string> onConflict;  // sync: download, upload or merge
   // Search only.
   uint8_t fields = sfAll;
   bool allWords = false;

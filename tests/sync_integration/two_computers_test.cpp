@@ -1,0 +1,222 @@
+// Two data folders stand for two computers that share one account: the CLI's
+// sync commands against the real account service and s3rver.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "settings/app_settings.h"
+#include "settings/password_scramble.h"
+#include "support/child_process.h"
+#include "support/test_support.h"
+#include "sync/s3_storage.h"
+#include "sync/sync_record.h"
+#include "sync_integration/s3rver_process.h"
+
+namespace tessellink {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSecret = "wJalrXUtnFEMI/K7MDENG/bPxRfiCYEXAMPLEKEY";
+constexpr const char* kPassword = "pa ss=?";
+
+std::string Xbel(const std::string& title, const std::string& href) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
+         title + "</title></bookmark></xbel>";
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Result {
+  int code;
+  std::string out, err;
+};
+
+class TwoComputers : public testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string missing = test::MissingS3rverTools();
+    ASSERT_TRUE(missing.empty()) << missing;
+    test::WriteFile(work_ / "accountd.key", std::string(kSecret) + "\n");
+    accountd_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+        std::string(TESSELLINK_BIN_DIR) + "/tessellink-accountd", "--port", "0", "--database",
+        (work_ / "accounts.sqlite").string(), "--secret-key-file", (work_ / "accountd.key").string()});
+    accountPort_ = accountd_->WaitForListening();
+    storage_ = std::make_unique<test::S3rverProcess>(work_ / "s3", std::string(kStorageAccessKeyId), kSecret);
+    for (const fs::path& folder : {first_, second_}) {
+      fs::create_directories(folder);
+      TXMLAppSettingType settings;
+      TXMLTesselsyncType account = settings.Tesselsync();
+      account.SetUsessl(false);
+      account.SetBaseUrl("http://127.0.0.1:" + std::to_string(accountPort_) + "/");
+      account.SetStorageUrl(storage_->host_and_port());
+      SaveSettings(settings, folder);
+    }
+  }
+
+  Result Cli(const fs::path& folder, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data-folder", folder.string()});
+    CliContext context;
+    context.ReadPassword = [](std::string_view) { return std::string(kPassword); };
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err, context);
+    return {code, out.str(), err.str()};
+  }
+
+  // Adds a bookmark through an import into the default file, as an edit would.
+  void Edit(const fs::path& folder, const std::string& title) {
+    const fs::path source = work_ / (title + ".xbel");
+    test::WriteFile(source, Xbel(title, "http://" + title + ".example/"));
+    const Result r = Cli(folder, {"import", "xbel", source.string(), (folder / "default.xbel").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+  }
+
+  static TXMLFileInfoType Record(const fs::path& folder) { return LoadFileInfo(folder / kFileInfoFileName); }
+
+  static void ExpectRecord(const fs::path& folder, int32_t download, int32_t local) {
+    const TXMLFileInfoType record = Record(folder);
+    EXPECT_EQ(record.Download.version, download) << folder;
+    EXPECT_EQ(record.Local.version, local) << folder;
+  }
+
+  std::string Bookmarks(const fs::path& folder) { return test::ReadFile(folder / "default.xbel"); }
+
+  void RegisterAndLogIn() {
+    Result r = Cli(first_, {"account", "register", "alice", "alice@example.com"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Cli(second_, {"account", "login", "alice"});
+    ASSERT_EQ(r.code, 0) << r.err;
+  }
+
+  test::TempDir work_;
+  fs::path first_ = work_ / "first";
+  fs::path second_ = work_ / "second";
+  std::unique_ptr<test::ChildProcess> accountd_;
+  int accountPort_ = 0;
+  std::unique_ptr<test::S3rverProcess> storage_;
+};
+
+TEST_F(TwoComputers, EditsTravelBothWaysAndConflictsMerge) {
+  RegisterAndLogIn();
+  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+
+  // The first computer's first synchronisation finds no online copy.
+  Result r = Cli(first_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "Begin to get remote file information...\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Remote file is not found.Upload local file...\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Upload succeeded.\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "decision: RemoteMissing\n")) << r.out;
+  ExpectRecord(first_, 0, 0);
+
+  // An edit raises the local version; the next sync uploads it.
+  Edit(first_, "edited");
+  ExpectRecord(first_, 0, 1);
+  r = Cli(first_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "decision: LocalNewer\n")) << r.out;
+  ExpectRecord(first_, 1, 1);
+
+  // The second computer has nothing yet and takes the online copy.
+  r = Cli(second_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "decision: RemoteNewer\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "Download succeeded.\n")) << r.out;
+  EXPECT_EQ(Bookmarks(second_), Bookmarks(first_));
+  ExpectRecord(second_, 1, 1);
+
+  // Both change; the first uploads, the second meets a conflict.
+  Edit(first_, "fromfirst");
+  ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
+  ExpectRecord(first_, 2, 2);
+  Edit(second_, "fromsecond");
+  const std::string secondBefore = Bookmarks(second_);
+
+  r = Cli(second_, {"sync"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, "decision: Conflict\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "--on-conflict")) << r.err;
+  EXPECT_EQ(Bookmarks(second_), secondBefore);
+  ExpectRecord(second_, 1, 2);
+
+  r = Cli(second_, {"sync", "--on-conflict", "merge"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "Synchronize succeed\n")) << r.out;
+  ExpectRecord(second_, 3, 3);
+  for (const char* href : {"http://first.example/", "http://fromfirst.example/", "http://fromsecond.example/"})
+    EXPECT_TRUE(Has(Bookmarks(second_), href)) << href;
+
+  r = Cli(second_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "local file is identical to the remote.\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "decision: Identical\n")) << r.out;
+
+  // The first computer gets the merge.
+  r = Cli(first_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "decision: RemoteNewer\n")) << r.out;
+  EXPECT_TRUE(Has(Bookmarks(first_), "http://fromsecond.example/"));
+  ExpectRecord(first_, 3, 3);
+}
+
+TEST_F(TwoComputers, WrongPasswordChangesNothing) {
+  RegisterAndLogIn();
+  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+  ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
+
+  // The second computer holds a wrong password.
+  TXMLAppSettingType settings = LoadAppSettingStrict(second_ / kAppSettingFileName);
+  settings.Tesselsync().SetPassword(Scramble("wrong"));
+  SaveSettings(settings, second_);
+  test::WriteFile(second_ / "default.xbel", Xbel("Second", "http://second.example/"));
+  const std::string before = Bookmarks(second_);
+  for (const char* command : {"sync", "upload", "download"}) {
+    const Result r = Cli(second_, {command});
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_TRUE(Has(r.err, "Authentication failed.")) << command << ": " << r.err;
+    EXPECT_EQ(Bookmarks(second_), before);
+    ExpectRecord(second_, 0, 0);
+  }
+  // The online copy is still the first computer's.
+  ASSERT_EQ(Cli(first_, {"download"}).code, 0);
+  EXPECT_TRUE(Has(Bookmarks(first_), "http://first.example/"));
+}
+
+TEST_F(TwoComputers, AccountServiceDownChangesNothing) {
+  RegisterAndLogIn();
+  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+  ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
+  Edit(first_, "edited");
+  const std::string before = Bookmarks(first_);
+
+  accountd_->Stop();
+  for (const char* command : {"sync", "upload", "download"}) {
+    const Result r = Cli(first_, {command});
+    EXPECT_EQ(r.code, 1) << command;
+    EXPECT_FALSE(r.err.empty()) << command;
+    EXPECT_EQ(Bookmarks(first_), before);
+    ExpectRecord(first_, 0, 1);
+  }
+}
+
+TEST_F(TwoComputers, ConflictChoiceIsCheckedBeforeAnythingRuns) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"sync", "--on-conflict", "keep"}, {"upload", "--on-conflict", "merge"}, {"download", "extra"}}) {
+    const Result r = Cli(first_, args);
+    EXPECT_EQ(r.code, kCliUsage) << args[0] << ": " << r.err;
+  }
+  // Without an account there is nothing to synchronise with.
+  const Result r = Cli(first_, {"sync"});
+  EXPECT_EQ(r.code, kCliFailed);
+  EXPECT_TRUE(Has(r.err, "account login")) << r.err;
+  EXPECT_FALSE(fs::exists(first_ / kFileInfoFileName));
+}
+
+}  // namespace
+}  // namespace tessellink
