@@ -28,6 +28,12 @@ std::filesystem::path SuppliedDataPath(std::string_view name);  // under data/
 std::filesystem::path CopyFixture(std::string_view relative, const std::filesystem::path& dir);
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// A bookmark file holding one bookmark (title and address go in as written).
+inline std::string OneBookmarkXbel(const std::string& title, const std::string& href) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
+         title + "</title></bookmark></xbel>";
+}
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace tessellink::test

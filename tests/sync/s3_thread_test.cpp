@@ -23,10 +23,7 @@ using test::WriteFile;
 
 constexpr char kObject[] = "corvane_bmk/alice.xbel";
 
-std::string Xbel(const std::string& title, const std::string& href) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
-         title + "</title></bookmark></xbel>";
-}
+using test::OneBookmarkXbel;
 
 std::string JoinErrorsForTest(const std::vector<std::string>& errors) {
   std::string text;
@@ -245,7 +242,7 @@ TEST_F(S3ThreadTest, InPlaceDispatcherRunsReportsAndCompletion) {
 class S3SyncTest : public S3ThreadTest {
  protected:
   S3SyncTest() {
-    WriteFile(defaultFile_, Xbel("Local", "http://local.example/"));
+    WriteFile(defaultFile_, OneBookmarkXbel("Local", "http://local.example/"));
     open_ = TXbelDocument::Load(defaultFile_);
     before_ = ReadFile(defaultFile_);
   }
@@ -281,7 +278,7 @@ class S3SyncTest : public S3ThreadTest {
 };
 
 TEST_F(S3SyncTest, DownloadsMergesOnTheOwnerThreadAndUploadsTheNewVersion) {
-  const std::string remote = CompressBytes(Xbel("Remote", "http://remote.example/"));
+  const std::string remote = CompressBytes(OneBookmarkXbel("Remote", "http://remote.example/"));
   server_.PutObject(kObject, remote, "3");
   auto worker = SyncWorker(4);
   Run(worker);
@@ -334,7 +331,7 @@ TEST_F(S3SyncTest, DownloadThatIsNotXbelChangesNothing) {
 }
 
 TEST_F(S3SyncTest, FailedUploadIsReported) {
-  const std::string remote = CompressBytes(Xbel("Remote", "http://remote.example/"));
+  const std::string remote = CompressBytes(OneBookmarkXbel("Remote", "http://remote.example/"));
   server_.PutObject(kObject, remote, "3");
   server_.FailUploads(503);
   auto worker = SyncWorker(4);
@@ -351,7 +348,7 @@ TEST_F(S3SyncTest, FailedUploadIsReported) {
 // A worker started while another one is inside its run waits for it: the
 // header request of the second arrives only after the first one's upload.
 TEST_F(S3SyncTest, WorkersRunOneAtATime) {
-  server_.PutObject(kObject, CompressBytes(Xbel("Remote", "http://remote.example/")), "3");
+  server_.PutObject(kObject, CompressBytes(OneBookmarkXbel("Remote", "http://remote.example/")), "3");
   auto first = SyncWorker(4);
   auto second = Worker("HEADEREX");
   bool secondDone = false;

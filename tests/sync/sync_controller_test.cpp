@@ -26,10 +26,7 @@ using test::WriteFile;
 
 constexpr char kObject[] = "corvane_bmk/alice.xbel";
 
-std::string Xbel(const std::string& title, const std::string& href) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
-         title + "</title></bookmark></xbel>";
-}
+using test::OneBookmarkXbel;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -62,7 +59,7 @@ class SyncControllerTest : public ::testing::Test {
     account.SetBaseUrl(endpoint.baseUrl);
     account.SetStorageUrl(endpoint.storageHost);
     settings_.SetDefaultFile(defaultFile_.string());
-    WriteFile(defaultFile_, Xbel("Local", "http://local.example/"));
+    WriteFile(defaultFile_, OneBookmarkXbel("Local", "http://local.example/"));
     builder_.LoadDocument(defaultFile_);
   }
 
@@ -141,7 +138,7 @@ class SyncDecisionRows : public SyncControllerTest, public ::testing::WithParamI
 
 TEST_P(SyncDecisionRows, LeadToTheirTransferAndRecord) {
   const DecisionCase& c = GetParam();
-  const std::string remote = Xbel("Remote", "http://remote.example/");
+  const std::string remote = OneBookmarkXbel("Remote", "http://remote.example/");
   if (c.remoteExists) server_.PutObject(kObject, CompressBytes(remote), c.remoteVersion);
   Controller(c.download, c.local);
   Run(&TSyncController::Synchronize);
@@ -201,7 +198,7 @@ class SyncConflict : public SyncControllerTest {
     EXPECT_EQ(questions_.conflicts, 1);
     EXPECT_TRUE(Shown("Local file was updated but not uploaded"));
   }
-  std::string remote_ = Xbel("Remote", "http://remote.example/");
+  std::string remote_ = OneBookmarkXbel("Remote", "http://remote.example/");
 };
 
 TEST_F(SyncConflict, DownloadOverwritesTheLocalFile) {
@@ -276,7 +273,7 @@ TEST_F(SyncControllerTest, RefusedSigningReportsTheServiceMessage) {
 }
 
 TEST_F(SyncControllerTest, FailedUploadLeavesTheRecord) {
-  server_.PutObject(kObject, CompressBytes(Xbel("Remote", "http://remote.example/")), "2");
+  server_.PutObject(kObject, CompressBytes(OneBookmarkXbel("Remote", "http://remote.example/")), "2");
   server_.FailUploads(403, "<Error><Code>AccessDenied</Code></Error>");
   Controller(2, 3);
   Run(&TSyncController::Synchronize);
@@ -300,7 +297,7 @@ TEST_F(SyncControllerTest, CorruptDownloadLeavesFileAndRecord) {
 }
 
 TEST_F(SyncControllerTest, FailedMergeUploadLeavesTheRecord) {
-  server_.PutObject(kObject, CompressBytes(Xbel("Remote", "http://remote.example/")), "5");
+  server_.PutObject(kObject, CompressBytes(OneBookmarkXbel("Remote", "http://remote.example/")), "5");
   server_.FailUploads(500);
   questions_.choice = SyncChoice::Merge;
   Controller(2, 3);

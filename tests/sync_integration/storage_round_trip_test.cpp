@@ -11,7 +11,7 @@
 #include "support/child_process.h"
 #include "support/test_support.h"
 #include "sync/s3_storage.h"
-#include "sync_integration/s3rver_process.h"
+#include "sync_integration/sync_servers.h"
 
 namespace tessellink {
 namespace {
@@ -24,25 +24,18 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
-constexpr const char* kSecret = "wJalrXUtnFEMI/K7MDENG/bPxRfiCYEXAMPLEKEY";
-
 class StorageRoundTrip : public testing::Test {
  protected:
   void SetUp() override {
     const std::string missing = test::MissingS3rverTools();
     ASSERT_TRUE(missing.empty()) << missing;
-    test::WriteFile(work_ / "accountd.key", std::string(kSecret) + "\n");
-    accountd_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-        std::string(TESSELLINK_BIN_DIR) + "/tessellink-accountd", "--port", "0", "--database",
-        (work_ / "accounts.sqlite").string(), "--secret-key-file", (work_ / "accountd.key").string()});
-    accountPort_ = accountd_->WaitForListening();
-    storage_ = std::make_unique<test::S3rverProcess>(work_ / "s3", std::string(kStorageAccessKeyId), kSecret);
+    servers_ = std::make_unique<test::SyncServers>(work_.path());
   }
 
   TS3Storage Client(const std::string& user, const std::string& password) {
     TStorageEndpoint endpoint;
-    endpoint.baseUrl = "http://127.0.0.1:" + std::to_string(accountPort_) + "/";
-    endpoint.storageHost = storage_->host_and_port();
+    endpoint.baseUrl = servers_->BaseUrl();
+    endpoint.storageHost = servers_->StorageHost();
     endpoint.connectTimeoutMs = 5000;
     endpoint.idleTimeoutMs = 10000;
     TS3Storage client(endpoint);
@@ -52,9 +45,7 @@ class StorageRoundTrip : public testing::Test {
   }
 
   test::TempDir work_;
-  std::unique_ptr<test::ChildProcess> accountd_;
-  int accountPort_ = 0;
-  std::unique_ptr<test::S3rverProcess> storage_;
+  std::unique_ptr<test::SyncServers> servers_;
 };
 
 TEST_F(StorageRoundTrip, RegisterUploadReadHeadersAndDownload) {

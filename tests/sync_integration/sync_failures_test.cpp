@@ -26,20 +26,16 @@
 #include "support/test_support.h"
 #include "sync/s3_storage.h"
 #include "sync/sync_record.h"
-#include "sync_integration/s3rver_process.h"
+#include "sync_integration/sync_servers.h"
 
 namespace tessellink {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSecret = "wJalrXUtnFEMI/K7MDENG/bPxRfiCYEXAMPLEKEY";
-constexpr const char* kPassword = "pa ss=?";
-
-std::string Xbel(const std::string& title, const std::string& href) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
-         title + "</title></bookmark></xbel>";
-}
+using test::kSyncPassword;
+using test::OneBookmarkXbel;
+using Result = test::CliResult;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -144,11 +140,6 @@ const std::string kHtml = "<html><body><h1>Welcome to our hotspot</h1></body></h
 const std::string kHtmlReply = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                                std::to_string(kHtml.size()) + "\r\nConnection: close\r\n\r\n" + kHtml;
 
-struct Result {
-  int code;
-  std::string out, err;
-};
-
 // The bookmark file, the record and the online copy with its version.
 struct Snapshot {
   std::optional<std::string> bookmarks, record, online;
@@ -161,54 +152,32 @@ class SyncFailures : public testing::Test {
   void SetUp() override {
     const std::string missing = test::MissingS3rverTools(/*need_s3cmd=*/true);
     ASSERT_TRUE(missing.empty()) << missing;
-    test::WriteFile(work_ / "accountd.key", std::string(kSecret) + "\n");
-    accountd_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-        std::string(TESSELLINK_BIN_DIR) + "/tessellink-accountd", "--port", "0", "--database",
-        (work_ / "accounts.sqlite").string(), "--secret-key-file", (work_ / "accountd.key").string()});
-    accountPort_ = accountd_->WaitForListening();
-    storage_ = std::make_unique<test::S3rverProcess>(work_ / "s3", std::string(kStorageAccessKeyId), kSecret);
-    for (const fs::path& folder : {first_, second_}) {
-      fs::create_directories(folder);
-      SetStorage(folder, storage_->host_and_port());
-    }
+    servers_ = std::make_unique<test::SyncServers>(work_.path());
+    for (const fs::path& folder : {first_, second_}) SetStorage(folder, servers_->StorageHost());
     ASSERT_EQ(Cli(first_, {"account", "register", "alice", "alice@example.com"}).code, 0);
     ASSERT_EQ(Cli(second_, {"account", "login", "alice"}).code, 0);
   }
 
   void SetStorage(const fs::path& folder, const std::string& host) {
-    TXMLAppSettingType settings = fs::exists(folder / kAppSettingFileName)
-                                      ? LoadAppSettingStrict(folder / kAppSettingFileName)
-                                      : TXMLAppSettingType();
-    TXMLTesselsyncType account = settings.Tesselsync();
-    account.SetUsessl(false);
-    account.SetBaseUrl("http://127.0.0.1:" + std::to_string(accountPort_) + "/");
-    account.SetStorageUrl(host);
-    SaveSettings(settings, folder);
+    test::WriteSyncSettings(folder, servers_->BaseUrl(), host);
   }
 
-  Result Cli(const fs::path& folder, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data-folder", folder.string()});
-    CliContext context;
-    context.ReadPassword = [](std::string_view) { return std::string(kPassword); };
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err, context);
-    return {code, out.str(), err.str()};
+  static Result Cli(const fs::path& folder, std::vector<std::string> args) {
+    return test::RunCliIn(folder, std::move(args));
   }
 
   void Edit(const fs::path& folder, const std::string& title) {
-    const fs::path source = work_ / (title + ".xbel");
-    test::WriteFile(source, Xbel(title, "http://" + title + ".example/"));
-    const Result r = Cli(folder, {"import", "xbel", source.string(), (folder / "default.xbel").string()});
+    const Result r = test::EditByImport(folder, work_.path(), title);
     ASSERT_EQ(r.code, 0) << r.err;
   }
 
   TS3Storage Reader() {
     TStorageEndpoint endpoint;
-    endpoint.baseUrl = "http://127.0.0.1:" + std::to_string(accountPort_) + "/";
-    endpoint.storageHost = storage_->host_and_port();
+    endpoint.baseUrl = servers_->BaseUrl();
+    endpoint.storageHost = servers_->StorageHost();
     TS3Storage client(endpoint);
     client.UserName = "alice";
-    client.Password = kPassword;
+    client.Password = kSyncPassword;
     return client;
   }
 
@@ -229,7 +198,7 @@ class SyncFailures : public testing::Test {
   // The first computer uploads twice; the second took the first upload and
   // edited since, so its sync meets a conflict.
   void PrepareConflict() {
-    test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+    test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First", "http://first.example/"));
     ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
     Edit(first_, "edited");
     ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
@@ -242,9 +211,7 @@ class SyncFailures : public testing::Test {
   test::TempDir work_;
   fs::path first_ = work_ / "first";
   fs::path second_ = work_ / "second";
-  std::unique_ptr<test::ChildProcess> accountd_;
-  int accountPort_ = 0;
-  std::unique_ptr<test::S3rverProcess> storage_;
+  std::unique_ptr<test::SyncServers> servers_;
 };
 
 struct FailureCase {
@@ -290,15 +257,15 @@ TEST_F(SyncFailures, AFailingStorageChangesNothing) {
 }
 
 TEST_F(SyncFailures, S3cmdReadsWhatTheProgramUploaded) {
-  test::WriteFile(first_ / "default.xbel", Xbel("First \xc3\xa9t\xc3\xa9", "http://first.example/?a=1&b=2"));
+  test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First \xc3\xa9t\xc3\xa9", "http://first.example/?a=1&b=2"));
   Edit(first_, "edited");
   const Result r = Cli(first_, {"upload"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
 
   const fs::path config = work_ / "s3cmd.cfg";
   test::WriteFile(config, "[default]\naccess_key = " + std::string(kStorageAccessKeyId) + "\nsecret_key = " +
-                              kSecret + "\nhost_base = " + storage_->host_and_port() +
-                              "\nhost_bucket = " + storage_->host_and_port() +
+                              test::kSyncSecret + "\nhost_base = " + servers_->StorageHost() +
+                              "\nhost_bucket = " + servers_->StorageHost() +
                               "\nuse_https = False\nsignature_v2 = True\nproxy_host = \n");
   const fs::path got = work_ / "got.z";
   test::ChildProcess s3cmd({"s3cmd", "--config", config.string(), "--signature-v2", "--no-progress", "get",

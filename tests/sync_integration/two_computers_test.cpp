@@ -16,64 +16,34 @@
 #include "support/test_support.h"
 #include "sync/s3_storage.h"
 #include "sync/sync_record.h"
-#include "sync_integration/s3rver_process.h"
+#include "sync_integration/sync_servers.h"
 
 namespace tessellink {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSecret = "wJalrXUtnFEMI/K7MDENG/bPxRfiCYEXAMPLEKEY";
-constexpr const char* kPassword = "pa ss=?";
-
-std::string Xbel(const std::string& title, const std::string& href) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\"><bookmark href=\"" + href + "\"><title>" +
-         title + "</title></bookmark></xbel>";
-}
+using test::OneBookmarkXbel;
+using Result = test::CliResult;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-struct Result {
-  int code;
-  std::string out, err;
-};
 
 class TwoComputers : public testing::Test {
  protected:
   void SetUp() override {
     const std::string missing = test::MissingS3rverTools();
     ASSERT_TRUE(missing.empty()) << missing;
-    test::WriteFile(work_ / "accountd.key", std::string(kSecret) + "\n");
-    accountd_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-        std::string(TESSELLINK_BIN_DIR) + "/tessellink-accountd", "--port", "0", "--database",
-        (work_ / "accounts.sqlite").string(), "--secret-key-file", (work_ / "accountd.key").string()});
-    accountPort_ = accountd_->WaitForListening();
-    storage_ = std::make_unique<test::S3rverProcess>(work_ / "s3", std::string(kStorageAccessKeyId), kSecret);
-    for (const fs::path& folder : {first_, second_}) {
-      fs::create_directories(folder);
-      TXMLAppSettingType settings;
-      TXMLTesselsyncType account = settings.Tesselsync();
-      account.SetUsessl(false);
-      account.SetBaseUrl("http://127.0.0.1:" + std::to_string(accountPort_) + "/");
-      account.SetStorageUrl(storage_->host_and_port());
-      SaveSettings(settings, folder);
-    }
+    servers_ = std::make_unique<test::SyncServers>(work_.path());
+    for (const fs::path& folder : {first_, second_})
+      test::WriteSyncSettings(folder, servers_->BaseUrl(), servers_->StorageHost());
   }
 
-  Result Cli(const fs::path& folder, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--data-folder", folder.string()});
-    CliContext context;
-    context.ReadPassword = [](std::string_view) { return std::string(kPassword); };
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err, context);
-    return {code, out.str(), err.str()};
+  static Result Cli(const fs::path& folder, std::vector<std::string> args) {
+    return test::RunCliIn(folder, std::move(args));
   }
 
-  // Adds a bookmark through an import into the default file, as an edit would.
   void Edit(const fs::path& folder, const std::string& title) {
-    const fs::path source = work_ / (title + ".xbel");
-    test::WriteFile(source, Xbel(title, "http://" + title + ".example/"));
-    const Result r = Cli(folder, {"import", "xbel", source.string(), (folder / "default.xbel").string()});
+    const Result r = test::EditByImport(folder, work_.path(), title);
     ASSERT_EQ(r.code, 0) << r.err;
   }
 
@@ -97,14 +67,12 @@ class TwoComputers : public testing::Test {
   test::TempDir work_;
   fs::path first_ = work_ / "first";
   fs::path second_ = work_ / "second";
-  std::unique_ptr<test::ChildProcess> accountd_;
-  int accountPort_ = 0;
-  std::unique_ptr<test::S3rverProcess> storage_;
+  std::unique_ptr<test::SyncServers> servers_;
 };
 
 TEST_F(TwoComputers, EditsTravelBothWaysAndConflictsMerge) {
   RegisterAndLogIn();
-  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+  test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First", "http://first.example/"));
 
   // The first computer's first synchronisation finds no online copy.
   Result r = Cli(first_, {"sync"});
@@ -167,14 +135,14 @@ TEST_F(TwoComputers, EditsTravelBothWaysAndConflictsMerge) {
 
 TEST_F(TwoComputers, WrongPasswordChangesNothing) {
   RegisterAndLogIn();
-  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+  test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First", "http://first.example/"));
   ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
 
   // The second computer holds a wrong password.
   TXMLAppSettingType settings = LoadAppSettingStrict(second_ / kAppSettingFileName);
   settings.Tesselsync().SetPassword(Scramble("wrong"));
   SaveSettings(settings, second_);
-  test::WriteFile(second_ / "default.xbel", Xbel("Second", "http://second.example/"));
+  test::WriteFile(second_ / "default.xbel", OneBookmarkXbel("Second", "http://second.example/"));
   const std::string before = Bookmarks(second_);
   for (const char* command : {"sync", "upload", "download"}) {
     const Result r = Cli(second_, {command});
@@ -190,12 +158,12 @@ TEST_F(TwoComputers, WrongPasswordChangesNothing) {
 
 TEST_F(TwoComputers, AccountServiceDownChangesNothing) {
   RegisterAndLogIn();
-  test::WriteFile(first_ / "default.xbel", Xbel("First", "http://first.example/"));
+  test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First", "http://first.example/"));
   ASSERT_EQ(Cli(first_, {"sync"}).code, 0);
   Edit(first_, "edited");
   const std::string before = Bookmarks(first_);
 
-  accountd_->Stop();
+  servers_->StopAccountService();
   for (const char* command : {"sync", "upload", "download"}) {
     const Result r = Cli(first_, {command});
     EXPECT_EQ(r.code, 1) << command;
