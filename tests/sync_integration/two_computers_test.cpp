@@ -2,8 +2,11 @@
 // sync commands against the real account service and s3rver.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -13,6 +16,7 @@
 #include "settings/app_settings.h"
 #include "settings/password_scramble.h"
 #include "support/child_process.h"
+#include "net/loopback_server.h"
 #include "support/test_support.h"
 #include "sync/s3_storage.h"
 #include "sync/sync_record.h"
@@ -131,6 +135,91 @@ TEST_F(TwoComputers, EditsTravelBothWaysAndConflictsMerge) {
   EXPECT_TRUE(Has(r.out, "decision: RemoteNewer\n")) << r.out;
   EXPECT_TRUE(Has(Bookmarks(first_), "http://fromsecond.example/"));
   ExpectRecord(first_, 3, 3);
+}
+
+// A forward proxy on loopback: it knows the servers only by made-up names that
+// no resolver answers, so a request arrives only when it went through the proxy.
+class NamingProxy {
+ public:
+  NamingProxy(std::string accountHostPort, std::string storageHostPort) {
+    routes_ = {{"accounts.invalid", std::move(accountHostPort)}, {"storage.invalid", std::move(storageHostPort)}};
+    const auto forward = [this](const httplib::Request& req, httplib::Response& res) { Forward(req, res); };
+    server_.Get(".*", forward);
+    server_.Put(".*", forward);
+  }
+  int port() const { return thread_->port(); }
+  void Start() { thread_ = std::make_unique<test::ServerThread>(server_); }
+  int forwarded() const { return forwarded_; }
+  bool allAuthenticated() const { return allAuthenticated_; }
+
+ private:
+  void Forward(const httplib::Request& req, httplib::Response& res) {
+    // The target of a proxied request is the whole address: http://name/path.
+    const std::string prefix = "http://";
+    const size_t hostEnd = req.target.find('/', prefix.size());
+    const std::string host = req.target.substr(prefix.size(), hostEnd - prefix.size());
+    if (req.target.rfind(prefix, 0) != 0 || hostEnd == std::string::npos || !routes_.contains(host)) {
+      res.status = 502;
+      return;
+    }
+    // "bob:proxy pw", the proxy account of the settings
+    if (req.get_header_value("Proxy-Authorization") != "Basic Ym9iOnByb3h5IHB3") allAuthenticated_ = false;
+    ++forwarded_;
+    httplib::Client upstream("http://" + routes_.at(host));
+    httplib::Headers headers;
+    for (const auto& [name, value] : req.headers)
+      if (name != "Host" && name.rfind("Proxy-", 0) != 0 && name != "Content-Length" && name.rfind("REMOTE_", 0) != 0 &&
+          name.rfind("LOCAL_", 0) != 0)
+        headers.emplace(name, value);
+    const std::string path = req.target.substr(hostEnd);
+    const httplib::Result result =
+        req.method == "PUT" ? upstream.Put(path, headers, req.body, req.get_header_value("Content-Type"))
+        : req.method == "HEAD" ? upstream.Head(path, headers)
+                               : upstream.Get(path, headers);
+    if (!result) {
+      res.status = 502;
+      return;
+    }
+    res.status = result->status;
+    for (const auto& [name, value] : result->headers)
+      if (name != "Content-Length" && name != "Transfer-Encoding" && name != "Connection") res.set_header(name, value);
+    if (req.method == "HEAD") res.set_header("Content-Length", result->get_header_value("Content-Length"));
+    res.body = result->body;
+  }
+
+  httplib::Server server_;
+  std::unique_ptr<test::ServerThread> thread_;
+  std::map<std::string, std::string> routes_;
+  std::atomic<int> forwarded_{0};
+  std::atomic<bool> allAuthenticated_{true};
+};
+
+TEST_F(TwoComputers, ManualProxyOfTheSettingsCarriesEveryRequest) {
+  NamingProxy proxy(servers_->BaseUrl().substr(7, servers_->BaseUrl().size() - 8), servers_->StorageHost());
+  proxy.Start();
+  for (const fs::path& folder : {first_, second_}) {
+    test::WriteSyncSettings(folder, "http://accounts.invalid/", "storage.invalid");
+    TXMLAppSettingType settings = LoadAppSettingStrict(folder / kAppSettingFileName);
+    TXMLProxyType proxySettings = settings.Proxy();
+    proxySettings.SetManualsetting(true);
+    proxySettings.SetSettingasie(false);
+    proxySettings.SetServername("127.0.0.1");
+    proxySettings.SetPort(std::to_string(proxy.port()));
+    proxySettings.SetUsername("bob");
+    proxySettings.SetPassword(Scramble("proxy pw"));
+    SaveSettings(settings, folder);
+  }
+  RegisterAndLogIn();
+  test::WriteFile(first_ / "default.xbel", OneBookmarkXbel("First", "http://first.example/"));
+  Result r = Cli(first_, {"sync"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "decision: RemoteMissing\n")) << r.out;
+  r = Cli(second_, {"download"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(Bookmarks(second_), Bookmarks(first_));
+  // register, login, then per command a signed HEAD and a signed transfer (two requests each)
+  EXPECT_EQ(proxy.forwarded(), 2 + 2 * 4);
+  EXPECT_TRUE(proxy.allAuthenticated());
 }
 
 TEST_F(TwoComputers, WrongPasswordChangesNothing) {
