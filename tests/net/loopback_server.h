@@ -13,6 +13,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -94,10 +95,15 @@ class SilentListener {
   int fd_;
 };
 
-// Reads each request's head and answers with `reply` byte for byte, then closes.
+// Reads each request's head and answers byte for byte with `reply` (or with what
+// `replyFor` gives for the request's method), then closes the connection. A
+// reply shorter than its Content-Length is a body cut short.
 class RawReplyServer {
  public:
-  explicit RawReplyServer(std::string reply) : reply_(std::move(reply)), fd_(BoundLoopbackSocket()) {
+  using ReplyFor = std::function<std::string(const std::string& method)>;
+  explicit RawReplyServer(std::string reply)
+      : RawReplyServer([reply = std::move(reply)](const std::string&) { return reply; }) {}
+  explicit RawReplyServer(ReplyFor replyFor) : replyFor_(std::move(replyFor)), fd_(BoundLoopbackSocket()) {
     ::listen(fd_, 16);
     thread_ = std::thread([this] { Serve(); });
   }
@@ -112,6 +118,7 @@ class RawReplyServer {
 
   int port() const { return PortOf(fd_); }
   std::string url(const std::string& path = "/") const { return LoopbackUrl(port(), path); }
+  std::string host_and_port() const { return "127.0.0.1:" + std::to_string(port()); }
   int requests() const { return requests_; }
 
  private:
@@ -132,9 +139,10 @@ class RawReplyServer {
         head.append(buffer, static_cast<size_t>(n));
       }
       ++requests_;
+      const std::string reply = replyFor_(head.substr(0, head.find(' ')));
       size_t sent = 0;
-      while (sent < reply_.size()) {
-        const ssize_t n = ::send(client, reply_.data() + sent, reply_.size() - sent, MSG_NOSIGNAL);
+      while (sent < reply.size()) {
+        const ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) break;
         sent += static_cast<size_t>(n);
       }
@@ -145,7 +153,7 @@ class RawReplyServer {
     }
   }
 
-  std::string reply_;
+  ReplyFor replyFor_;
   int fd_;
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0};

@@ -65,60 +65,7 @@ std::optional<std::string> Inflate(const std::string& data) {
   return out;
 }
 
-// A storage that speaks raw bytes: each connection's request head goes to
-// `reply`, whose bytes are sent as they are before the connection closes. A
-// reply shorter than its Content-Length is a body cut short.
-class RawStorage {
- public:
-  using Reply = std::function<std::string(const std::string& method)>;
-  explicit RawStorage(Reply reply) : reply_(std::move(reply)), fd_(test::BoundLoopbackSocket()) {
-    ::listen(fd_, 16);
-    thread_ = std::thread([this] { Serve(); });
-  }
-  ~RawStorage() {
-    stopping_ = true;
-    ::shutdown(fd_, SHUT_RDWR);
-    thread_.join();
-    ::close(fd_);
-  }
-  RawStorage(const RawStorage&) = delete;
-  RawStorage& operator=(const RawStorage&) = delete;
-  std::string host_and_port() const { return "127.0.0.1:" + std::to_string(test::PortOf(fd_)); }
-
- private:
-  void Serve() {
-    while (!stopping_) {
-      const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client < 0) {
-        if (stopping_) return;
-        continue;
-      }
-      timeval wait{5, 0};
-      ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-      std::string head;
-      char buffer[4096];
-      while (head.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        head.append(buffer, static_cast<size_t>(n));
-      }
-      const std::string reply = reply_(head.substr(0, head.find(' ')));
-      size_t sent = 0;
-      while (sent < reply.size()) {
-        const ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        sent += static_cast<size_t>(n);
-      }
-      ::shutdown(client, SHUT_RDWR);
-      ::close(client);
-    }
-  }
-
-  Reply reply_;
-  int fd_;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
-};
+using RawStorage = test::RawReplyServer;
 
 // An S3 reply head for the online object, version 9 (newer than anything stored).
 std::string ObjectHead(size_t length) {
@@ -129,7 +76,7 @@ std::string ObjectHead(size_t length) {
 const std::string kServerError = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 
 // HEAD finds the object; GET and PUT get `get` and `put`.
-RawStorage::Reply ObjectStorage(std::string get, std::string put = kServerError) {
+RawStorage::ReplyFor ObjectStorage(std::string get, std::string put = kServerError) {
   return [get, put](const std::string& method) {
     if (method == "HEAD") return ObjectHead(4000);
     return method == "GET" ? get : put;
@@ -216,7 +163,7 @@ class SyncFailures : public testing::Test {
 
 struct FailureCase {
   const char* name;
-  std::optional<RawStorage::Reply> storage;  // none: a closed loopback port
+  std::optional<RawStorage::ReplyFor> storage;  // none: a closed loopback port
   std::vector<std::vector<std::string>> commands;
   const char* message;  // on standard error
 };
