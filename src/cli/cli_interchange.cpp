@@ -134,7 +134,7 @@ namespace {
 // in step, and the import itself needs neither.
 bool TargetIsDefaultFile(Session& s, const fs::path& target) {
   try {
-    return fs::absolute(target) == SettingsDefaultFile(s);
+    return fs::absolute(target).lexically_normal() == SettingsDefaultFile(s);
   } catch (const AppError&) {
     return false;
   }

@@ -74,9 +74,8 @@ void Run(Session& s, std::string& text, Operation operation) {
   const SyncChoice choice = onConflict ? ParseChoice(*onConflict).value_or(SyncChoice::Cancel) : SyncChoice::Cancel;
   CliQuestions questions(choice, text);
   TQueueDispatcher dispatcher;
-  TSyncController controller(
-      fs::absolute(s.DataFolder()), settings, builder, defaultFile, questions, [&text](const std::string& line) { text += line + "\n"; },
-      dispatcher);
+  TSyncController controller(fs::absolute(s.DataFolder()).lexically_normal(), settings, builder, defaultFile,
+                             questions, [&text](const std::string& line) { text += line + "\n"; }, dispatcher);
   bool started = false;
   switch (operation) {
     case Operation::Sync:
@@ -120,9 +119,9 @@ void CheckSyncOperands(const Invocation& inv) {
 
 fs::path SettingsDefaultFile(Session& s) {
   const std::string configured = s.Settings().DefaultFile();
-  fs::path path = configured.empty() ? s.DataFolder() / kDefaultBookmarkFile : fs::path(configured);
+  fs::path path = configured.empty() ? fs::path(kDefaultBookmarkFile) : fs::path(configured);
   if (path.is_relative()) path = s.DataFolder() / path;
-  return fs::absolute(path);
+  return fs::absolute(path).lexically_normal();
 }
 
 void RunSync(Session& s, std::string& text) { Run(s, text, Operation::Sync); }

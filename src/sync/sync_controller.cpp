@@ -49,9 +49,9 @@ void TSyncController::ReloadRecord() { record_ = LoadFileInfo(dataFolder_ / kFil
 
 fs::path TSyncController::DefaultFilePath() const {
   const std::string configured = settings_.DefaultFile();
-  if (configured.empty()) return dataFolder_ / kDefaultBookmarkFile;
-  const fs::path path(configured);
-  return path.is_absolute() ? path : dataFolder_ / path;
+  const fs::path path = configured.empty() ? fs::path(kDefaultBookmarkFile) : fs::path(configured);
+  // "dir/./x" and "dir/x" name the same file; the comparison with the open file is textual.
+  return (path.is_absolute() ? path : dataFolder_ / path).lexically_normal();
 }
 
 void TSyncController::RunUntilIdle(TQueueDispatcher& dispatcher) {

@@ -95,8 +95,9 @@ TEST_F(TwoComputers, EditsTravelBothWaysAndConflictsMerge) {
   EXPECT_TRUE(Has(r.out, "decision: LocalNewer\n")) << r.out;
   ExpectRecord(first_, 1, 1);
 
-  // The second computer has nothing yet and takes the online copy.
-  r = Cli(second_, {"sync"});
+  // The second computer has nothing yet and takes the online copy (its data folder
+  // named by a relative path with a "." in it, as a user may type it).
+  r = Cli(fs::path(".") / fs::relative(second_), {"sync"});
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_TRUE(Has(r.out, "decision: RemoteNewer\n")) << r.out;
   EXPECT_TRUE(Has(r.out, "Download succeeded.\n")) << r.out;
