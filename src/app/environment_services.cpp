@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "common/errors.h"
@@ -42,7 +43,7 @@ void ExtractToFile(const std::string* compressed, const std::filesystem::path& f
   try {
     const auto* next = reinterpret_cast<const Bytef*>(compressed->data());
     std::size_t left = compressed->size();
-    unsigned char piece[1024];
+    std::vector<unsigned char> piece(64 * 1024);
     for (;;) {
       if (zs.avail_in == 0 && left > 0) {
         const auto take = static_cast<uInt>(std::min<std::size_t>(left, UINT_MAX));
@@ -51,13 +52,13 @@ void ExtractToFile(const std::string* compressed, const std::filesystem::path& f
         next += take;
         left -= take;
       }
-      zs.next_out = piece;
-      zs.avail_out = sizeof piece;
+      zs.next_out = piece.data();
+      zs.avail_out = static_cast<uInt>(piece.size());
       const int rc = inflate(&zs, Z_NO_FLUSH);
       if (rc != Z_OK && rc != Z_STREAM_END) break;  // corrupt, or ran out of input
-      const std::size_t produced = sizeof piece - zs.avail_out;
+      const std::size_t produced = piece.size() - zs.avail_out;
       if (produced > maxBytes - out.size()) break;  // would pass the limit
-      out.append(reinterpret_cast<const char*>(piece), produced);
+      out.append(reinterpret_cast<const char*>(piece.data()), produced);
       if (rc == Z_STREAM_END) {
         ok = true;
         break;
