@@ -11,7 +11,9 @@
 
 #include "cli/cli_account.h"
 #include "cli/cli_interchange.h"
+#include "cli/cli_linkcheck.h"
 #include "cli/cli_session.h"
+#include "cli/cli_share.h"
 #include "cli/cli_sync.h"
 #include "cli/cli_text.h"
 #include "common/comma_text.h"
@@ -120,6 +122,10 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
       inv.onConflict = value();
     } else if (name == "--fields") {
       inv.fieldsText = value();
+    } else if (name == "--delete-dead") {
+      flag(inv.deleteDead);
+    } else if (name == "--private") {
+      flag(inv.privateShare);
     } else if (name == "--all") {
       searchOnly();
       flag(inv.allWords);
@@ -356,6 +362,13 @@ constexpr Command kCommands[] = {
      RunSync},
     {"upload", "upload", "upload the default file, replacing the online copy", 0, 0, RunUpload},
     {"download", "download", "download the online copy into the default file", 0, 0, RunDownload},
+    {"check-links", "check-links FILE [--delete-dead]", "check every bookmark's address; optionally delete dead ones",
+     1, 1, RunCheckLinks},
+    {"share", "share FILE URL... [--private]", "publish the bookmarks of these addresses to the sharing service", 2,
+     kAny, RunShare},
+    {"unshare", "unshare FILE URL", "remove the bookmark of this address from the sharing service", 2, 2, RunUnshare},
+    {"posts-download", "posts-download FILE", "merge the sharing service's collection into FILE", 1, 1,
+     RunPostsDownload},
 };
 
 // Everything about the command line is checked before any file is read.
@@ -372,6 +385,8 @@ void CheckOperands(const Command& c, Invocation& inv) {
   if (c.run == RunImport || c.run == RunExport) CheckInterchangeOperands(c.name, inv);
   if (c.run == RunAccount) CheckAccountOperands(inv);
   CheckSyncOperands(inv);
+  if (inv.deleteDead && c.run != RunCheckLinks) throw UsageError("option --delete-dead applies to check-links only");
+  if (inv.privateShare && c.run != RunShare) throw UsageError("option --private applies to share only");
   if (inv.fieldsText) {
     if (c.run == RunSearch)
       inv.fields = ParseFields(*inv.fieldsText);
@@ -415,6 +430,8 @@ std::string CliUsage() {
   text += row("", "else default.xbel in the data folder)");
   text += row("--json", "print one JSON document instead of text");
   text += row("--on-conflict CHOICE", "sync: when both sides changed, download, upload or merge");
+  text += row("--delete-dead", "check-links: delete the bookmarks found dead and save");
+  text += row("--private", "share: share as private bookmarks");
   text += "\nImport formats: ie (a favorites folder of .url files), html (a browser's bookmark\n"
           "HTML export), places (Firefox's places.sqlite), opera (an Opera hotlist .adr),\n"
           "powermarks (a Powermarks HTML export), xbel (another bookmark file).\n"

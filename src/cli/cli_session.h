@@ -32,6 +32,8 @@ struct Invocation {
   std::vector<std::string> operands;
   std::optional<std::string> fieldsText;  // --fields, read by the command it applies to
   std::optional<std::string> onConflict;  // sync: download, upload or merge
+  bool deleteDead = false;                // check-links: delete the auto-selected bookmarks
+  bool privateShare = false;              // share: mark the posts private
   // Search only.
   uint8_t fields = sfAll;
   bool allWords = false;

@@ -25,6 +25,8 @@ inline constexpr const char* kTesselsyncElement = "Tesselsync";
 inline constexpr const char* kProxyElement = "Proxy";
 
 // Root values. DefaultFile stays empty in a fresh tree: start-up fills it on the first run.
+// Username and Password are the sharing account; PostsApiUrl is the address of the
+// service's posts API without a final "/" ("/v1/posts/..." is appended to it).
 #define TESSELLINK_APP_SETTING_FIELDS(X)   \
   X(Username, Text, "")                    \
   X(Password, Scrambled, "")               \
@@ -41,7 +43,8 @@ inline constexpr const char* kProxyElement = "Proxy";
   X(LastFolderPath, Text, "")              \
   X(OpenLinkInNewWindow, Flag, "False")    \
   X(AddBookmarkHotkey, Shortcut, "0")      \
-  X(AddBookmarkHotkey2, Shortcut, "0")
+  X(AddBookmarkHotkey2, Shortcut, "0")     \
+  X(PostsApiUrl, Text, "https://api.tagpost.com")
 
 // The online synchronisation account. BaseUrl (the account service) ends in "/"
 // because request paths are appended to it; StorageUrl is the storage endpoint

@@ -8,6 +8,8 @@
 #include <ctime>
 
 #include "common/text.h"
+#include "net/proxy_settings.h"
+#include "net/url_escape.h"
 #include "settings/app_settings.h"
 #include "settings/password_scramble.h"
 
@@ -20,29 +22,9 @@ constexpr const char* kAuthenticationFailed = "Authentication failed.";
 // An error body longer than this is not worth keeping whole in Errors.
 constexpr size_t kMaxErrorBody = 64 * 1024;
 
-const char kHexUpper[] = "0123456789ABCDEF";
-
-std::string Escape(std::string_view text, std::string_view alsoEscaped) {
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 32 || c >= 128 || alsoEscaped.find(ch) != std::string_view::npos) {
-      out += '%';
-      out += kHexUpper[c >> 4];
-      out += kHexUpper[c & 15];
-    } else {
-      out += ch;
-    }
-  }
-  return out;
-}
-
-constexpr std::string_view kEscapeUrlChars = " #%*+<>";
-
 // The resource as part of an address: characters that would end the path or
 // change its meaning are escaped; the canonical resource itself stays as entered.
-std::string ResourceForUrl(std::string_view resource) { return Escape(resource, " #%?"); }
+std::string ResourceForUrl(std::string_view resource) { return PercentEscape(resource, " #%?"); }
 
 bool DownloadAnswered(const THttpReply& reply) {
   // A server that sends no reason phrase still says "200" plainly.
@@ -87,10 +69,6 @@ TXMLMsgType ReadReply(std::string_view body) {
   return reply;
 }
 
-std::string EscapeUrl(std::string_view text) { return Escape(text, kEscapeUrlChars); }
-
-std::string EscapeQueryValue(std::string_view text) { return Escape(text, " #%*+<>&=?"); }
-
 std::string PasswordDigest(std::string_view password) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -129,23 +107,6 @@ std::string RequestDateTextNow() {
 }
 
 std::string StorageKey(std::string_view userName) { return std::string(userName) + ".xbel"; }
-
-THttpProxy ProxyFromSettings(const TXMLProxyType& settings) {
-  THttpProxy proxy;
-  if (settings.Manualsetting()) {
-    proxy.mode = TProxyMode::Manual;
-    proxy.host = std::string(Trim(settings.Servername()));
-    proxy.port = std::string(Trim(settings.Port()));
-    proxy.user = settings.Username();
-    proxy.password = Unscramble(settings.Password());
-  }
-  if (settings.Settingasie()) {
-    proxy.mode = TProxyMode::System;
-    proxy.host.clear();
-    proxy.port.clear();
-  }
-  return proxy;
-}
 
 TStorageEndpoint StorageEndpointFromSettings(const TXMLAppSettingType& settings) {
   const TXMLTesselsyncType sync = settings.Tesselsync();

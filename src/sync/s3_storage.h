@@ -20,7 +20,6 @@
 
 namespace tessellink {
 
-class TXMLProxyType;
 class TXMLAppSettingType;
 
 inline constexpr const char* kStorageBucket = "corvane_bmk";
@@ -39,13 +38,6 @@ struct TXMLMsgType {
 // A body that is not a well-formed Msg document (or no body) reads as Result
 // "FALSE" with the whole body as Desc.
 TXMLMsgType ReadReply(std::string_view body);
-
-// Bytes below 32 or from 128 up, and " #%*+<>", become "%XX" (upper-case hex);
-// everything else, ":/?&=" included, stays.
-std::string EscapeUrl(std::string_view text);
-// One query value: EscapeUrl's rule plus "&", "=" and "?", so that a value
-// arrives whole.
-std::string EscapeQueryValue(std::string_view text);
 
 // 32 lower-case hexadecimal digits of MD5(password): how passwords travel.
 std::string PasswordDigest(std::string_view password);
@@ -69,10 +61,6 @@ struct TStorageEndpoint {
   long idleTimeoutMs = 60000;  // a socket that moves nothing for this long gives up
 };
 
-// Manualsetting: the stored host, port, user and password. Settingasie: the
-// system proxy (from the environment) in place of host and port, the manual
-// credentials kept when Manualsetting is set too. Neither: no proxy.
-THttpProxy ProxyFromSettings(const TXMLProxyType& proxy);
 // BaseUrl, StorageUrl and Usessl of "Tesselsync", and the "Proxy" section.
 TStorageEndpoint StorageEndpointFromSettings(const TXMLAppSettingType& settings);
 

@@ -13,6 +13,8 @@
 
 #include "common/text.h"
 #include "net/loopback_server.h"
+#include "net/proxy_settings.h"
+#include "net/url_escape.h"
 #include "settings/app_settings.h"
 #include "settings/password_scramble.h"
 #include "support/test_support.h"
