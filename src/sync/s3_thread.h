@@ -9,9 +9,7 @@
 // thread (the worker waits for it), and uploads the result. The open document
 // is therefore only ever touched on the owner's thread.
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,41 +19,15 @@
 #include <string_view>
 #include <thread>
 
+#include "app/worker_dispatcher.h"
 #include "sync/s3_storage.h"
 
 namespace tessellink {
 
 class TXbelDocument;
 
-// Where the worker's reports run: the GUI posts to its event loop, the CLI and
-// tests run them in place or queue them and drain the queue.
-class ISyncDispatcher {
- public:
-  virtual ~ISyncDispatcher() = default;
-  virtual void Post(std::function<void()> task) = 0;
-};
-
-// Runs each task at once, on the posting thread.
-class TInPlaceDispatcher : public ISyncDispatcher {
- public:
-  void Post(std::function<void()> task) override { task(); }
-};
-
-// Keeps tasks until the owner's thread runs them.
-class TQueueDispatcher : public ISyncDispatcher {
- public:
-  void Post(std::function<void()> task) override;
-  // Runs the queued tasks, and those they post, until the queue is empty.
-  void Drain();
-  // Runs tasks as they arrive until `done` holds after one of them.
-  void RunUntil(const std::function<bool()>& done);
-
- private:
-  std::optional<std::function<void()>> Take(bool wait);
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  std::deque<std::function<void()>> tasks_;
-};
+// The synchronisation worker's name for the owner's dispatcher.
+using ISyncDispatcher = IWorkerDispatcher;
 
 enum class TS3Command { Sync, GetFile, PutFile, HeaderEx };
 
