@@ -25,6 +25,8 @@ struct CliContext {
   // Reads one password (the account commands); the prompt goes where the user
   // sees it. Throws AppError when none can be read.
   std::function<std::string(std::string_view prompt)> ReadPassword;
+  // Trust anchors for HTTPS in place of the system's store (tests); empty: the system's.
+  std::string CaFile;
 };
 
 // `args` are the arguments after the program name. Results go to `out`,

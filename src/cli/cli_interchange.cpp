@@ -14,7 +14,6 @@
 #include "common/text.h"
 #include "interchange/export_formatter.h"
 #include "interchange/import_flows.h"
-#include "sync/sync_record.h"
 
 namespace tessellink {
 
@@ -129,24 +128,10 @@ void CheckInterchangeOperands(std::string_view command, const Invocation& inv) {
   if (command == "export") FindFormat(kExportFormats, inv.operands[0], "export");
 }
 
-namespace {
-// Without a data folder or readable settings there is no default file to keep
-// in step, and the import itself needs neither.
-bool TargetIsDefaultFile(Session& s, const fs::path& target) {
-  try {
-    return fs::absolute(target).lexically_normal() == SettingsDefaultFile(s);
-  } catch (const AppError&) {
-    return false;
-  }
-}
-}  // namespace
-
 void RunImport(Session& s, std::string& text) {
   const auto kind = static_cast<ImportSource>(FindFormat(kImportFormats, s.Args().operands[0], "import"));
   const fs::path source = s.Args().operands[1];
   const fs::path targetFile = s.Args().operands[2];
-
-  const bool isDefaultFile = TargetIsDefaultFile(s, targetFile);
 
   TXbelBuilder target;
   std::error_code ec;
@@ -161,11 +146,7 @@ void RunImport(Session& s, std::string& text) {
   }
   skipped.Report(s);
   target.SaveDocument(targetFile, exists ? XbelSaveMode::Ordinary : XbelSaveMode::SaveAs);
-  if (isDefaultFile) {
-    // The next synchronisation uploads the change.
-    TXMLFileInfoType record = LoadFileInfo(s.DataFolder() / kFileInfoFileName);
-    MarkLocalChange(record, targetFile, targetFile);
-  }
+  NoteLocalChange(s, targetFile);
 
   if (s.Args().json) {
     text += "{\"folders\":" + std::to_string(counts.folders) + ",\"bookmarks\":" + std::to_string(counts.bookmarks) +

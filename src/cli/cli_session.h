@@ -55,6 +55,7 @@ class Session {
   std::ostream& Err() { return err_; }
   bool ErrIsTerminal() const { return context_.StderrIsTerminal; }
   std::string ReadPassword(std::string_view prompt) const;
+  const std::string& CaFile() const { return context_.CaFile; }
 
   const std::filesystem::path& DataFolder();
   // A missing settings file means the defaults, as at start-up; a broken one is

@@ -8,6 +8,7 @@
 #include "common/errors.h"
 #include "store/xbel_builder.h"
 #include "sync/sync_controller.h"
+#include "sync/sync_record.h"
 
 namespace tessellink {
 
@@ -122,6 +123,18 @@ fs::path SettingsDefaultFile(Session& s) {
   fs::path path = configured.empty() ? fs::path(kDefaultBookmarkFile) : fs::path(configured);
   if (path.is_relative()) path = s.DataFolder() / path;
   return fs::absolute(path).lexically_normal();
+}
+
+void NoteLocalChange(Session& s, const fs::path& file) {
+  fs::path defaultFile;
+  try {
+    defaultFile = SettingsDefaultFile(s);
+  } catch (const AppError&) {
+    return;  // no data folder or settings: no default file to keep in step
+  }
+  if (fs::absolute(file).lexically_normal() != defaultFile) return;
+  TXMLFileInfoType record = LoadFileInfo(s.DataFolder() / kFileInfoFileName);
+  MarkLocalChange(record, file, file);
 }
 
 void RunSync(Session& s, std::string& text) { Run(s, text, Operation::Sync); }

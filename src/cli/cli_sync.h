@@ -20,4 +20,9 @@ void RunDownload(Session& session, std::string& text);
 // there when empty. Absolute.
 std::filesystem::path SettingsDefaultFile(Session& session);
 
+// Every command that changed and saved `file` calls this: when it is the default
+// file, the record marks a local change, so that the next synchronisation uploads
+// it instead of downloading over it.
+void NoteLocalChange(Session& session, const std::filesystem::path& file);
+
 }  // namespace tessellink
