@@ -4,6 +4,7 @@
 // the XML tree. The texts of a record share one buffer: a record list of
 // 100,000 bookmarks costs one allocation per bookmark.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,15 @@ class TBmkRecList {
   void Clear();
   TBmkRec* Add(std::unique_ptr<TBmkRec> rec);
   void Remove(TBmkRec* rec);  // removes and destroys it
+  // Removes and destroys every record for which `doomed` holds, in one pass.
+  template <typename Predicate>
+  std::size_t RemoveIf(Predicate doomed) {
+    const auto kept = std::stable_partition(items_.begin(), items_.end(), [&](TBmkRec* r) { return !doomed(*r); });
+    const auto count = static_cast<std::size_t>(items_.end() - kept);
+    for (auto it = kept; it != items_.end(); ++it) delete *it;
+    items_.erase(kept, items_.end());
+    return count;
+  }
   void Reserve(std::size_t n) { items_.reserve(n); }
 
   std::size_t size() const { return items_.size(); }
