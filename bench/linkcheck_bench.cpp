@@ -1,11 +1,9 @@
 // The dead-link scan over 1,000 bookmarks against a loopback server that
 // answers each request after 20 ms. Five checks at a time bound the scan from
-// below at 1,000 x 20 ms / 5 = 4 s; the scan's wall time is reported as a
-// ratio to that bound, with the peak memory the scan adds above the process's
-// baseline. With --linkchecker, the same 1,000 links on an HTML page are
-// checked by linkchecker (Debian's peer tool) against the same server.
-//
-//   linkcheck_bench [--links N] [--delay-ms D] [--linkchecker [PATH]] [--threads T]
+// below at 1,000 x 20 ms / 5 = 4 s; the counters give the scan's wall time as a
+// ratio to that bound and the peak memory the scan adds above the process's
+// baseline. BM_Linkchecker checks the same links on an HTML page with
+// linkchecker (Debian's peer tool, 5 threads) against the same server.
 
 #include <fcntl.h>
 #include <httplib.h>
@@ -13,6 +11,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cctype>
@@ -23,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,109 +110,109 @@ int Spawn(const std::vector<std::string>& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
+constexpr int kDelayMs = 20;
 
-int main(int argc, char** argv) {
-  int links = 1000;
-  int delayMs = 20;
-  int threads = ParallelChecks;
-  std::string linkchecker;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--links" && i + 1 < argc) {
-      links = std::atoi(argv[++i]);
-    } else if (a == "--delay-ms" && i + 1 < argc) {
-      delayMs = std::atoi(argv[++i]);
-    } else if (a == "--threads" && i + 1 < argc) {
-      threads = std::atoi(argv[++i]);
-    } else if (a == "--linkchecker") {
-      linkchecker = (i + 1 < argc && argv[i + 1][0] != '-') ? argv[++i] : "linkchecker";
-    } else {
-      std::fprintf(stderr, "usage: %s [--links N] [--delay-ms D] [--linkchecker [PATH]] [--threads T]\n", argv[0]);
-      return 2;
-    }
+// One loopback server for every benchmark of the run.
+class SlowServer {
+ public:
+  SlowServer() {
+    // Far more workers than checks in flight, so the server never queues a request.
+    server_.new_task_queue = [] { return new httplib::ThreadPool(64); };
+    server_.Get(R"(/link/\d+)", [this](const httplib::Request&, httplib::Response& res) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kDelayMs));
+      ++answered;
+      // linkchecker sends more than 10 requests a second to one host only to a server that names it.
+      res.set_header("LinkChecker", "allowed");
+      res.set_content("", "text/plain");
+    });
+    port = server_.bind_to_any_port("127.0.0.1");
+    if (port <= 0) throw std::runtime_error("cannot listen on 127.0.0.1");
+    serving_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::yield();
   }
-  if (links < 1 || delayMs < 0 || threads < 1) {
-    std::fprintf(stderr, "links and threads must be positive, the delay not negative\n");
-    return 2;
+  ~SlowServer() {
+    server_.stop();
+    serving_.join();
+  }
+  static SlowServer& Get() {
+    static SlowServer server;
+    return server;
   }
 
-  httplib::Server server;
-  // Far more workers than checks in flight, so the server never queues a request.
-  server.new_task_queue = [] { return new httplib::ThreadPool(64); };
+  int port = 0;
   std::atomic<long> answered{0};
-  server.Get(R"(/link/\d+)", [&](const httplib::Request&, httplib::Response& res) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    ++answered;
-    // linkchecker sends more than 10 requests a second to one host only to a server that names it.
-    res.set_header("LinkChecker", "allowed");
-    res.set_content("", "text/plain");
-  });
-  const int port = server.bind_to_any_port("127.0.0.1");
-  if (port <= 0) {
-    std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
-    return 1;
-  }
-  std::thread serving([&] { server.listen_after_bind(); });
-  while (!server.is_running()) std::this_thread::yield();
 
-  char pattern[] = "/tmp/linkcheck_bench.XXXXXX";
-  if (!mkdtemp(pattern)) {
-    std::fprintf(stderr, "cannot create a temporary folder\n");
-    return 1;
+ private:
+  httplib::Server server_;
+  std::thread serving_;
+};
+
+struct TempFolder {
+  TempFolder() {
+    char pattern[] = "/tmp/linkcheck_bench.XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("cannot create a temporary folder");
+    path = pattern;
   }
-  const fs::path folder = pattern;
-  int status = 0;
-  try {
-    // A short scan first: threads, the server's pool and the HTTP library are
-    // set up before the baseline is taken.
-    Scan(folder, port, 2 * ParallelChecks, 1000000);
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+  fs::path path;
+};
+
+void BM_DeadLinkScan(benchmark::State& state) {
+  const int links = static_cast<int>(state.range(0));
+  SlowServer& server = SlowServer::Get();
+  TempFolder folder;
+  // A short scan first: threads, the server's pool and the HTTP library are
+  // set up before the baseline is taken.
+  Scan(folder.path, server.port, 2 * ParallelChecks, 1000000);
+  for (auto _ : state) {
     std::ofstream("/proc/self/clear_refs") << "5";
     const long baseKb = StatusKb("VmRSS:");
-    const auto [seconds, ok] = Scan(folder, port, links, 0);
-    const long peakKb = StatusKb("VmHWM:") - baseKb;
-    const long afterKb = StatusKb("VmRSS:") - baseKb;
-    const double bound = links * (delayMs / 1000.0) / ParallelChecks;
-    const double ratio = seconds / bound;
-    std::printf("tessellink scan: %d links, %d OK, %.3f s; bound %.3f s (%d x %d ms / %d); ratio %.3f (%s 15%%)\n",
-                links, ok, seconds, bound, links, delayMs, ParallelChecks, ratio,
-                ratio <= 1.15 ? "within" : "NOT within");
-    std::printf("tessellink memory: peak %+ld KiB above the baseline during the scan, %+ld KiB after it\n", peakKb,
-                afterKb);
-    if (ok != links || ratio > 1.15) status = 1;
-
-    if (!linkchecker.empty()) {
-      std::string html = "<!DOCTYPE html>\n<html><head><title>Links</title></head><body>\n";
-      for (int i = 0; i < links; ++i)
-        html += "<a href=\"" + LinkUrl(port, 2000000 + i) + "\">Link " + std::to_string(i) + "</a><br>\n";
-      html += "</body></html>\n";
-      const fs::path page = folder / "links.html";
-      WriteFileAtomically(page, html);
-      // Its default pace is about 3 requests a second to one host; lift that so
-      // that only the checks themselves count.
-      const fs::path config = folder / "linkcheckerrc";
-      WriteFileAtomically(config, "[checking]\nmaxrequestspersecond=1000\n");
-      // linkchecker drops root's rights to "nobody", who must read the files.
-      ::chmod(folder.c_str(), 0755);
-      ::chmod(page.c_str(), 0644);
-      ::chmod(config.c_str(), 0644);
-      const long before = answered;
-      const auto start = Clock::now();
-      const int rc = Spawn({linkchecker, "--config", config.string(), "--check-extern", "--no-robots", "--no-status", "--no-warnings",
-                            "--threads", std::to_string(threads), "--timeout", "60", "-o", "none",
-                            "file://" + page.string()});
-      const double lcSeconds = Seconds(Clock::now() - start);
-      std::printf("linkchecker (%d threads): %d links, %ld requests answered, %.3f s (exit %d); tessellink/linkchecker "
-                  "%.2f\n",
-                  threads, links, answered - before, lcSeconds, rc, seconds / lcSeconds);
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "linkcheck_bench: %s\n", e.what());
-    status = 1;
+    const auto [seconds, ok] = Scan(folder.path, server.port, links, 0);
+    state.SetIterationTime(seconds);
+    const double bound = links * (kDelayMs / 1000.0) / ParallelChecks;
+    state.counters["bound_s"] = bound;
+    state.counters["ratio_to_bound"] = seconds / bound;
+    state.counters["peak_KiB_above_base"] = static_cast<double>(StatusKb("VmHWM:") - baseKb);
+    if (ok != links) state.SkipWithError("some links were not answered OK");
   }
-  server.stop();
-  serving.join();
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-  return status;
 }
+BENCHMARK(BM_DeadLinkScan)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_Linkchecker(benchmark::State& state) {
+  const int links = static_cast<int>(state.range(0));
+  SlowServer& server = SlowServer::Get();
+  TempFolder folder;
+  std::string html = "<!DOCTYPE html>\n<html><head><title>Links</title></head><body>\n";
+  for (int i = 0; i < links; ++i)
+    html += "<a href=\"" + LinkUrl(server.port, 2000000 + i) + "\">Link " + std::to_string(i) + "</a><br>\n";
+  html += "</body></html>\n";
+  const fs::path page = folder.path / "links.html";
+  WriteFileAtomically(page, html);
+  // Its default pace is about 3 requests a second to one host; lift that so
+  // that only the checks themselves count.
+  const fs::path config = folder.path / "linkcheckerrc";
+  WriteFileAtomically(config, "[checking]\nmaxrequestspersecond=1000\n");
+  // linkchecker drops root's rights to "nobody", who must read the files.
+  ::chmod(folder.path.c_str(), 0755);
+  ::chmod(page.c_str(), 0644);
+  ::chmod(config.c_str(), 0644);
+  for (auto _ : state) {
+    const long before = server.answered;
+    const auto start = Clock::now();
+    const int rc = Spawn({"linkchecker", "--config", config.string(), "--check-extern", "--no-robots", "--no-status",
+                          "--no-warnings", "--threads", std::to_string(ParallelChecks), "--timeout", "60", "-o",
+                          "none", "file://" + page.string()});
+    state.SetIterationTime(Seconds(Clock::now() - start));
+    state.counters["requests_answered"] = static_cast<double>(server.answered - before);
+    if (rc != 0) state.SkipWithError(rc < 0 ? "linkchecker could not be started (scripts/setup installs it)"
+                                            : "linkchecker reported failures");
+  }
+}
+BENCHMARK(BM_Linkchecker)->Arg(1000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
