@@ -36,23 +36,12 @@ std::shared_ptr<TDetectThread> TDetectThread::Create(std::string href, TDetectOp
 TDetectThread::TDetectThread(std::string href, TDetectOptions options, IWorkerDispatcher& dispatcher)
     : href_(std::move(href)), options_(std::move(options)), dispatcher_(dispatcher) {}
 
-TDetectThread::~TDetectThread() {
-  if (!thread_.joinable()) return;
-  // The last handle may go with the thread's own: it cannot join itself.
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
-}
-
 void TDetectThread::Start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([self = shared_from_this()] { self->Execute(); });
+  thread_.Start([self = shared_from_this()] { self->Execute(); });
 }
 
 void TDetectThread::Wait() {
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  thread_.Wait();
 }
 
 void TDetectThread::Execute() {

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "app/worker_dispatcher.h"
+#include "app/worker_thread.h"
 
 namespace tessellink {
 
@@ -40,7 +40,6 @@ class TDetectThread : public std::enable_shared_from_this<TDetectThread> {
 
   static std::shared_ptr<TDetectThread> Create(std::string href, TDetectOptions options,
                                                IWorkerDispatcher& dispatcher);
-  ~TDetectThread();
   TDetectThread(const TDetectThread&) = delete;
   TDetectThread& operator=(const TDetectThread&) = delete;
 
@@ -66,7 +65,7 @@ class TDetectThread : public std::enable_shared_from_this<TDetectThread> {
   IWorkerDispatcher& dispatcher_;
   std::atomic<bool> abort_{false};
   TDetectResult result_;
-  std::thread thread_;
+  TWorkerThread thread_;  // last: joined before the other members go
 };
 
 }  // namespace tessellink

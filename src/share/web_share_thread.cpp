@@ -126,26 +126,16 @@ TWebShareThread::TWebShareThread(std::string user, std::string password, std::ve
   Log("thread created");
 }
 
-TWebShareThread::~TWebShareThread() {
-  if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
-}
-
 void TWebShareThread::Log(std::string_view line) {
   if (log_) log_->Log(line);
 }
 
 void TWebShareThread::Start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([self = shared_from_this()] { self->Execute(); });
+  thread_.Start([self = shared_from_this()] { self->Execute(); });
 }
 
 void TWebShareThread::Wait() {
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  thread_.Wait();
 }
 
 void TWebShareThread::Execute() {

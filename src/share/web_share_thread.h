@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "app/worker_dispatcher.h"
+#include "app/worker_thread.h"
 #include "net/http_client.h"
 #include "store/xbel_elements.h"
 
@@ -64,7 +64,6 @@ class TWebShareThread : public std::enable_shared_from_this<TWebShareThread> {
                                                  std::vector<TXMLBookmarkType> list, std::string command,
                                                  TShareEndpoint endpoint, IWorkerDispatcher& dispatcher,
                                                  TRunLog* log = nullptr);
-  ~TWebShareThread();
   TWebShareThread(const TWebShareThread&) = delete;
   TWebShareThread& operator=(const TWebShareThread&) = delete;
 
@@ -117,7 +116,7 @@ class TWebShareThread : public std::enable_shared_from_this<TWebShareThread> {
   std::string errorText_;
   std::string reply_;
   int sent_ = 0;
-  std::thread thread_;
+  TWorkerThread thread_;  // last: joined before the other members go
 };
 
 }  // namespace tessellink

@@ -91,23 +91,12 @@ TS3Thread::TS3Thread(std::string command, bool octetStream, std::shared_ptr<TS3S
       bucket_(std::move(bucket)),
       dispatcher_(dispatcher) {}
 
-TS3Thread::~TS3Thread() {
-  if (!thread_.joinable()) return;
-  // The last handle may go with the thread's own: it cannot join itself.
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
-}
-
 void TS3Thread::Start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([self = shared_from_this()] { self->Execute(); });
+  thread_.Start([self = shared_from_this()] { self->Execute(); });
 }
 
 void TS3Thread::Wait() {
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  thread_.Wait();
 }
 
 void TS3Thread::Execute() {

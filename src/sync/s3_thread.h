@@ -17,9 +17,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "app/worker_dispatcher.h"
+#include "app/worker_thread.h"
 #include "sync/s3_storage.h"
 
 namespace tessellink {
@@ -59,7 +59,6 @@ class TS3Thread : public std::enable_shared_from_this<TS3Thread> {
   static std::shared_ptr<TS3Thread> Create(std::string command, bool octetStream,
                                            std::shared_ptr<TS3Storage> storage, std::string data, std::string key,
                                            std::string bucket, ISyncDispatcher& dispatcher);
-  ~TS3Thread();
   TS3Thread(const TS3Thread&) = delete;
   TS3Thread& operator=(const TS3Thread&) = delete;
 
@@ -123,7 +122,7 @@ class TS3Thread : public std::enable_shared_from_this<TS3Thread> {
   bool success_ = false;
   std::string resultMessage_;
   std::string headerText_;
-  std::thread thread_;
+  TWorkerThread thread_;  // last: joined before the other members go
 };
 
 }  // namespace tessellink

@@ -54,10 +54,11 @@ std::string XbelOf(const std::string& body) {
 
 // Answers GET and HEAD on "/<code>" with that status and httplib's own reason
 // phrase, and notes each request's method and protocol. "/slow" answers 200
-// after a pause and records the most requests it held at once.
+// after a pause (long enough for five checks to overlap on a loaded machine)
+// and records the most requests it held at once.
 class StatusServer {
  public:
-  explicit StatusServer(std::chrono::milliseconds slow = std::chrono::milliseconds(150)) : slow_(slow) {
+  explicit StatusServer(std::chrono::milliseconds slow = std::chrono::milliseconds(400)) : slow_(slow) {
     server_.new_task_queue = [] { return new httplib::ThreadPool(16); };
     server_.Get(R"(/(\d{3}))", [this](const httplib::Request& req, httplib::Response& res) {
       Note(req);
