@@ -198,7 +198,16 @@ std::string TWebShareThread::Send(const std::string& url) {
   request.caFile = endpoint_.caFile;
   request.connectTimeoutMs = endpoint_.connectTimeoutMs;
   request.idleTimeoutMs = endpoint_.idleTimeoutMs;
+  std::string body;
+  bool tooLarge = false;
+  request.bodySink = [&](const THttpReply&, std::string_view chunk) {
+    tooLarge = chunk.size() > MaxReplyBytes - body.size();
+    if (!tooLarge) body.append(chunk);
+    return !tooLarge;
+  };
   THttpReply reply = THttpClient().Execute(request);
+  reply.body = std::move(body);
+  if (tooLarge) throw AppError("The sharing service's reply is too large.");
   if (!reply.Answered()) {
     throw AppError(reply.transportError.empty() ? "The sharing service could not be reached." : reply.transportError);
   }

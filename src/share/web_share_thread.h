@@ -24,6 +24,10 @@ class TXMLAppSettingType;
 
 enum class TShareCommand { Add, Delete, GetAll };
 
+// A collection of 100,000 posts is about 30 MB; a reply far beyond that is not
+// one, and must not take the memory.
+inline constexpr std::size_t kMaxReplyBytes = std::size_t{256} * 1024 * 1024;
+
 // "add", "delete", "getall" (exact letters); nothing for anything else.
 std::optional<TShareCommand> ParseShareCommand(std::string_view command);
 
@@ -89,6 +93,9 @@ class TWebShareThread : public std::enable_shared_from_this<TWebShareThread> {
   const std::string& Reply() const { return reply_; }
   // Requests answered with a 2xx status.
   int Sent() const { return sent_; }
+
+  // A reply body longer than this ends the run with an error (tests lower it).
+  std::size_t MaxReplyBytes = kMaxReplyBytes;
 
  private:
   struct TPostFields {

@@ -7,6 +7,7 @@
 
 #include "app/run_log.h"
 #include "common/errors.h"
+#include "share/posts_test_server.h"
 #include "share/web_share_thread.h"
 #include "support/test_support.h"
 
@@ -81,6 +82,31 @@ TEST_F(ShareWorkerPreparation, LogsItsStepsAndRefusesABadProxyPortOrAPlainAddres
   EXPECT_EQ(Prepare(badPort), (Lines{"begin to create share thread", "ssl created", "idhttp created",
                                      "manualy setting", "error: '31x8' is not a valid integer value"}));
   EXPECT_EQ(Prepare(plain).back(), "error: The sharing service address must begin with https://: 'http://api.test'");
+}
+
+TEST(ShareWorkerRun, AReplyBeyondTheLimitIsAnErrorNotAMemoryHog) {
+  test::TempDir dir;
+  test::PostsTestServer server(dir.path());
+  server.allReply = "<posts user=\"alice\">" + std::string(5000, ' ') + "</posts>";
+  TShareEndpoint endpoint;
+  endpoint.apiUrl = server.Url();
+  endpoint.caFile = server.CaFile();
+  for (const std::size_t limit : {std::size_t{1000}, kMaxReplyBytes}) {
+    TQueueDispatcher dispatcher;
+    auto worker = TWebShareThread::Create("alice", "s3cret", {}, "getall", endpoint, dispatcher);
+    worker->MaxReplyBytes = limit;
+    bool done = false;
+    worker->OnComplete = [&done](TWebShareThread&) { done = true; };
+    worker->Start();
+    dispatcher.RunUntil([&done] { return done; });
+    if (limit == kMaxReplyBytes) {
+      EXPECT_EQ(worker->ErrorText(), "");
+      EXPECT_EQ(worker->Reply(), server.allReply);
+    } else {
+      EXPECT_EQ(worker->ErrorText(), "The sharing service's reply is too large.");
+      EXPECT_EQ(worker->Reply(), "");
+    }
+  }
 }
 
 }  // namespace
