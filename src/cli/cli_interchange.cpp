@@ -1,12 +1,12 @@
 #include "cli/cli_interchange.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <system_error>
 
 #include "app/run_log.h"
+#include "cli/cli_progress.h"
 #include "cli/cli_sync.h"
 #include "cli/cli_text.h"
 #include "common/comma_text.h"
@@ -46,46 +46,6 @@ int FindFormat(const FormatName (&table)[N], std::string_view name, std::string_
     known += f.name;
   }
   throw UsageError("unknown " + std::string(what) + " format " + Quoted(name) + " (use " + known + ")");
-}
-
-// A live line on a terminal: "Importing: 1234/100000 (1%)", redrawn at most
-// ten times a second, ended by a line break when the work is done.
-class TerminalProgress : public IProgress {
- public:
-  TerminalProgress(std::ostream& err, std::string label) : err_(err), label_(std::move(label)) {}
-  ~TerminalProgress() override {
-    if (drawn_) err_ << "\n" << std::flush;
-  }
-  void SetTotal(int64_t total) override {
-    total_ = total;
-    Draw(true);
-  }
-  void Advance(int64_t steps) override {
-    done_ += steps;
-    Draw(done_ >= total_);
-  }
-
- private:
-  void Draw(bool force) {
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    drawn_ = true;
-    err_ << "\r" << label_ << ": " << done_;
-    if (total_ > 0) err_ << "/" << total_ << " (" << (done_ >= total_ ? 100 : done_ * 100 / total_) << "%)";
-    err_ << std::flush;
-  }
-
-  std::ostream& err_;
-  std::string label_;
-  int64_t total_ = 0, done_ = 0;
-  bool drawn_ = false;
-  std::chrono::steady_clock::time_point last_{};
-};
-
-std::unique_ptr<TerminalProgress> ProgressFor(Session& s, const char* label) {
-  if (!s.ErrIsTerminal()) return nullptr;
-  return std::make_unique<TerminalProgress>(s.Err(), label);
 }
 
 fs::path HomeFolder() {

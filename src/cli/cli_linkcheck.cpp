@@ -1,11 +1,11 @@
 #include "cli/cli_linkcheck.h"
 
 #include <array>
-#include <chrono>
 #include <filesystem>
 #include <ostream>
 
 #include "app/worker_dispatcher.h"
+#include "cli/cli_progress.h"
 #include "cli/cli_sync.h"
 #include "cli/cli_text.h"
 #include "linkcheck/dead_link_scan.h"
@@ -16,30 +16,6 @@ namespace tessellink {
 namespace fs = std::filesystem;
 
 namespace {
-
-// "Checking: 12/345 (3%)" on a terminal, redrawn at most ten times a second.
-class CheckProgress {
- public:
-  CheckProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
-  ~CheckProgress() {
-    if (drawn_) err_ << "\n" << std::flush;
-  }
-  void Draw(int done, int total) {
-    if (!shown_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (done < total && drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    drawn_ = true;
-    err_ << "\rChecking: " << done << "/" << total << " (" << (total > 0 ? done * 100 / total : 100) << "%)"
-         << std::flush;
-  }
-
- private:
-  std::ostream& err_;
-  bool shown_;
-  bool drawn_ = false;
-  std::chrono::steady_clock::time_point last_{};
-};
 
 constexpr std::array<LinkStatus, 5> kVerdicts = {LinkStatus::Ok, LinkStatus::Redirected, LinkStatus::Error,
                                                  LinkStatus::PossibleError, LinkStatus::UnknownError};
@@ -77,8 +53,8 @@ void RunCheckLinks(Session& s, std::string& text) {
   TDeadLinkScan scan(records, dispatcher);
   scan.Options.caFile = s.CaFile();
   {
-    CheckProgress progress(s.Err(), s.ErrIsTerminal());
-    scan.OnChanged = [&] { progress.Draw(scan.ProgressPosition(), scan.ProgressMaximum()); };
+    const auto progress = ProgressFor(s, "Checking");
+    if (progress) scan.OnChanged = [&] { progress->Show(scan.ProgressPosition(), scan.ProgressMaximum()); };
     scan.Start();
     dispatcher.RunUntil([&] { return !scan.Scanning(); });
     scan.OnChanged = nullptr;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/run_log.h"
+#include "cli/cli_progress.h"
 #include "cli/cli_sync.h"
 #include "cli/cli_text.h"
 #include "common/errors.h"
@@ -59,8 +60,15 @@ class ShareRun {
                                                  &log_);
     commands_->CaFile = s_.CaFile();
     commands_->Marked = [this](TXMLBookmarkType b, std::string_view mark) { Note(b, mark); };
+    auto progress = ProgressFor(s_, "Sharing");
+    if (progress) {
+      commands_->ProgressMaximum = [p = progress.get()](int64_t total) { p->SetTotal(total); };
+      commands_->ProgressStep = [p = progress.get()] { p->Advance(1); };
+    }
     if (!start(*commands_)) throw AppError(questions_.message);
     commands_->RunUntilIdle(dispatcher_);
+    commands_->ProgressMaximum = nullptr;
+    commands_->ProgressStep = nullptr;
     return *commands_;
   }
 

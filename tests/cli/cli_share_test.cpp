@@ -46,11 +46,12 @@ class CliShare : public testing::Test {
   }
   fs::path File() const { return data_ / "default.xbel"; }
 
-  int Run(std::vector<std::string> args) {
+  int Run(std::vector<std::string> args, bool terminal = false) {
     args.insert(args.begin(), {"--data-folder", data_.string()});
     std::ostringstream out, err;
     CliContext context;
     context.CaFile = server_.CaFile();
+    context.StderrIsTerminal = terminal;
     const int rc = RunCli(args, out, err, context);
     out_ = out.str();
     err_ = err.str();
@@ -74,8 +75,10 @@ class CliShare : public testing::Test {
 };
 
 TEST_F(CliShare, SharesTheBookmarksOfEachAddressAndSaves) {
-  ASSERT_EQ(Run({"share", File().string(), "HTTP://ONE.test/", "http://two.test/", "--private"}), kCliOk) << err_;
+  ASSERT_EQ(Run({"share", File().string(), "HTTP://ONE.test/", "http://two.test/", "--private"}, true), kCliOk)
+      << err_;
   EXPECT_EQ(out_, "Shared http://one.test/ (private)\nShared http://two.test/ (private)\nShared 2 bookmarks as private.\n");
+  EXPECT_NE(err_.find("\rSharing: 2/2 (100%)\n"), std::string::npos) << err_;
   EXPECT_EQ(Marks(), (std::vector<std::string>{"private", "private", "public"}));
   EXPECT_EQ(server_.Posts().size(), 2u);
   EXPECT_EQ(server_.Posts()[0].shared, "no");
