@@ -159,7 +159,7 @@ void RunPostsDownload(Session& s, std::string& text) {
   run.Save(result.changed);
   text += "Downloaded " + std::to_string(result.posts) + (result.posts == 1 ? " post" : " posts") + ", " +
           std::to_string(result.added) + " new in folder " + kShareFolderTitle + (result.changed ? "" : "; no change") +
-          ".\n";
+          (result.skipped ? "; " + std::to_string(result.skipped) + " left out (a text too long)" : "") + ".\n";
 }
 
 }  // namespace tessellink

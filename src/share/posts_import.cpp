@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "common/errors.h"
 #include "common/text.h"
+#include "interchange/html_tokenizer.h"
 #include "share/posts_document.h"
 #include "store/xbel_builder.h"
 
@@ -52,13 +54,24 @@ TPostsImportResult ImportPosts(TXbelBuilder& builder, std::string_view postsText
     if (it != byAddress.end()) {
       marks[it->second] = mark;
     } else {
+      // A hostile or broken reply must not make the bookmark file unloadable.
+      std::string title, href, tags, time;
+      try {
+        title = ImportedText(post.Description(), "description");
+        href = ImportedText(post.Href(), "href");
+        tags = post.Tag() == kUnfiledTag ? std::string() : ImportedText(post.Tag(), "tag");
+        time = ImportedText(post.Time(), "time");
+      } catch (const AppError&) {
+        ++result.skipped;
+        if (builder.Progress) builder.Progress->Advance(1);
+        return;
+      }
       TXMLBookmarkType bookmark = TXbelBuilder::AppendBookmark(shareFolder);
-      bookmark.SetTitle(post.Description());
-      bookmark.SetHref(post.Href());
-      if (post.Tag() != kUnfiledTag && !post.Tag().empty())
-        TXbelBuilder::SetMetadata(bookmark, TagsOwnerUri, post.Tag());
+      bookmark.SetTitle(title);
+      bookmark.SetHref(href);
+      if (!tags.empty()) TXbelBuilder::SetMetadata(bookmark, TagsOwnerUri, tags);
       TXbelBuilder::SetShareMark(bookmark, mark);
-      if (!post.Time().empty()) bookmark.SetAdded(post.Time());
+      if (!time.empty()) bookmark.SetAdded(time);
       ++result.added;
       result.changed = true;
     }

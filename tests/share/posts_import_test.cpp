@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/text.h"
+#include "interchange/html_tokenizer.h"
 #include "share/posts_import.h"
 #include "store/xbel_builder.h"
 #include "support/test_support.h"
@@ -104,6 +106,24 @@ TEST_F(ImportPostsTest, MakesTheShareFolderWhenThereIsNone) {
   ImportPosts(builder_, Posts(""), dir_.path());
   ASSERT_EQ(builder_.Root().Folder().Count(), 2u);
   EXPECT_EQ(builder_.Root().Folder()[1].Title(), "WebShare");
+}
+
+TEST_F(ImportPostsTest, HostileTextsCannotMakeTheFileUnloadable) {
+  const std::string huge(kMaxImportedTextBytes + 1, 'x');
+  const TPostsImportResult result = ImportPosts(
+      builder_,
+      Posts("<post href=\"http://bytes.net/\" description=\"bad \xff\xfe bytes\" tag=\"t\xc3\" time=\"\"/>"
+            "<post href=\"http://huge.net/\" description=\"" + huge + "\" tag=\"\" time=\"\"/>"),
+      dir_.path());
+  EXPECT_EQ(result.added, 1);
+  EXPECT_EQ(result.skipped, 1);
+  builder_.SaveDocument(dir_ / "doc.xbel", XbelSaveMode::Ordinary);
+  TXbelBuilder reloaded;
+  ASSERT_NO_THROW(reloaded.LoadDocument(dir_ / "doc.xbel"));
+  const TXMLFolderType share = reloaded.Root().Folder()[1];
+  ASSERT_EQ(share.Bookmark().Count(), 1u);
+  EXPECT_EQ(share.Bookmark()[0].Href(), "http://bytes.net/");
+  EXPECT_TRUE(IsValidUtf8(share.Bookmark()[0].Title()));
 }
 
 TEST_F(ImportPostsTest, AReplyThatIsNoPostsDocumentLeavesTheDocumentAlone) {
