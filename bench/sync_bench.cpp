@@ -105,12 +105,18 @@ void BM_ExtractToFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ExtractToFile)->Unit(benchmark::kMillisecond);
 
+// zlib's one-call inflation of the compressed corpus into `out`, sized for it.
+bool UncompressInto(std::string& out, uLongf& size) {
+  size = static_cast<uLongf>(out.size());
+  return uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(Compressed().data()),
+                    static_cast<uLong>(Compressed().size())) == Z_OK;
+}
+
 void BM_ZlibUncompress(benchmark::State& state) {
   std::string out(CorpusBytes().size(), '\0');
   for (auto _ : state) {
-    uLongf size = static_cast<uLongf>(out.size());
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(Compressed().data()),
-                   static_cast<uLong>(Compressed().size())) != Z_OK) {
+    uLongf size = 0;
+    if (!UncompressInto(out, size)) {
       state.SkipWithError("uncompress failed");
       break;
     }
@@ -126,9 +132,8 @@ void BM_ZlibUncompressAndWrite(benchmark::State& state) {
   const fs::path file = WorkFolder() / "uncompressed.xbel";
   std::string out(CorpusBytes().size(), '\0');
   for (auto _ : state) {
-    uLongf size = static_cast<uLongf>(out.size());
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(Compressed().data()),
-                   static_cast<uLong>(Compressed().size())) != Z_OK) {
+    uLongf size = 0;
+    if (!UncompressInto(out, size)) {
       state.SkipWithError("uncompress failed");
       break;
     }

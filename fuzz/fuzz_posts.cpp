@@ -11,6 +11,7 @@
 
 #include "common/errors.h"
 #include "fuzz_check.h"
+#include "fuzz_reload.h"
 #include "fuzz_temp_folder.h"
 #include "share/posts_import.h"
 #include "store/xbel_builder.h"
@@ -38,12 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
     FUZZ_CHECK(builder.Document().SaveText(XbelSaveMode::Ordinary) == before, "a refused reply changes nothing");
     return 0;
   }
-  const std::string saved = builder.Document().SaveText(XbelSaveMode::Ordinary);
-  try {
-    (void)TXbelDocument::Parse(saved, "fuzz-saved");
-  } catch (const XbelLoadError& e) {
-    std::fprintf(stderr, "saved document does not load again: %s\n---\n%s\n---\n", e.what(), saved.c_str());
-    std::abort();
-  }
+  fuzz::CheckSavesAndLoads(builder);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "common/errors.h"
 #include "fuzz_check.h"
+#include "fuzz_reload.h"
 #include "fuzz_temp_folder.h"
 #include "interchange/bookmark_html.h"
 #include "interchange/powermarks.h"
@@ -45,12 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, std::size_t size) {
   FUZZ_CHECK(static_cast<int>(builder.Root().Bookmark().Count()) <= CountAnchors(in),
              "every bookmark comes from an anchor");
 
-  const std::string saved = builder.Document().SaveText(XbelSaveMode::Ordinary);
-  try {
-    (void)TXbelDocument::Parse(saved, "fuzz-saved");
-  } catch (const XbelLoadError& e) {
-    std::fprintf(stderr, "saved document does not load again: %s\n---\n%s\n---\n", e.what(), saved.c_str());
-    std::abort();
-  }
+  fuzz::CheckSavesAndLoads(builder);
   return 0;
 }
